@@ -1,0 +1,13 @@
+#include "app/globals.h"
+
+namespace vorlune {
+
+Text versionText;
+Text installDir;
+
+void ReleaseGlobals() {
+  ReleaseText(versionText);
+  ReleaseText(installDir);
+}
+
+}  // namespace vorlune
