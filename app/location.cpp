@@ -35,8 +35,7 @@ void On按钮1Clicked() {
   ReleaseText(installDir);
   installDir = std::move(joined);
   MakeDirectory(installDir);
-  SetControlProperty(SetupWindow, 编辑框1, kPropertyEditContent, kWholeProperty,
-                     installDir);
+  SetControlProperty(SetupWindow, 编辑框1, kPropertyEditContent, kWholeProperty, installDir);
 }
 
 void On按钮4Clicked() {

@@ -11,8 +11,8 @@ void AdvancePage();
 // The page after `page`, computed the way AdvancePage writes it back.
 constexpr std::int32_t NextPage(std::int32_t page) {
   const double next = static_cast<double>(page) + 1.0;
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(
-      static_cast<std::uint64_t>(static_cast<std::int64_t>(next))));
+  return static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(next))));
 }
 
 }  // namespace vorlune

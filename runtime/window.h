@@ -13,10 +13,10 @@ struct WindowDescription;
 // Property numbers shared by every control kind.
 inline constexpr int kPropertyDisabled = 6;
 // Property numbers by kind.
-inline constexpr int kPropertyEditContent = 8;    // 编辑框
-inline constexpr int kPropertyDialogFileName = 10;  // 通用对话框
-inline constexpr int kPropertyButtonCaption = 10;   // 按钮
-inline constexpr int kPropertyCurrentPage = 12;     // 选择夹
+inline constexpr int kPropertyEditContent = 8;        // 编辑框
+inline constexpr int kPropertyDialogFileName = 10;    // 通用对话框
+inline constexpr int kPropertyButtonCaption = 10;     // 按钮
+inline constexpr int kPropertyCurrentPage = 12;       // 选择夹
 inline constexpr int kPropertyProgressPosition = 13;  // 进度条
 inline constexpr int kWholeProperty = -1;
 

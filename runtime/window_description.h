@@ -76,7 +76,7 @@ struct WindowDescription {
   std::uint32_t number;
   std::string_view caption;
   Rect stored_place;  // outer size; the window opens centred, the stored left/top unused
-  std::span<const ControlDescription> controls;  // in stored order, the first topmost
+  std::span<const ControlDescription> controls;           // in stored order, the first topmost
   std::span<const std::span<const std::uint32_t>> pages;  // page container's lists, in page order
   std::uint32_t page_container;
   std::span<const unsigned char> background_png;  // stretched over the client area

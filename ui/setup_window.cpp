@@ -52,18 +52,23 @@ constexpr std::array kControls = {
 };
 
 constexpr std::array<std::uint32_t, 5> kWelcomePageControls = {标签4, 标签3, 标签2, 标签1, 按钮1};
-constexpr std::array<std::uint32_t, 6> kLocationPageControls = {通用对话框1, 按钮4, 标签6,
+constexpr std::array<std::uint32_t, 6> kLocationPageControls = {通用对话框1, 按钮4,   标签6,
                                                                 按钮3,       编辑框1, 标签5};
 constexpr std::array<std::uint32_t, 2> kProgressPageControls = {进度条1, 标签7};
 constexpr std::array<std::uint32_t, 2> kFinishedPageControls = {标签9, 标签8};
 
 // Seven pages; the last three are empty and never reached.
-constexpr std::array<std::span<const std::uint32_t>, 7> kPages = {
-    kWelcomePageControls, kLocationPageControls, kProgressPageControls, kFinishedPageControls,
-    {}, {}, {}};
+constexpr std::array<std::span<const std::uint32_t>, 7> kPages = {kWelcomePageControls,
+                                                                  kLocationPageControls,
+                                                                  kProgressPageControls,
+                                                                  kFinishedPageControls,
+                                                                  {},
+                                                                  {},
+                                                                  {}};
 
 constexpr std::array kDialogs = {FileDialogDescription{
-    通用对话框1, 1, kOfnHideReadOnly | kOfnOverwritePrompt | kOfnPathMustExist | kOfnFileMustExist}};
+    通用对话框1, 1,
+    kOfnHideReadOnly | kOfnOverwritePrompt | kOfnPathMustExist | kOfnFileMustExist}};
 
 constexpr std::array kEvents = {
     EventBinding{SetupWindow, EventKind::kCreated, &OnSetupWindowCreated},
