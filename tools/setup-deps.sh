@@ -20,13 +20,18 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
+# tools/build-mingw-deps.sh fetches source packages: make sure a deb-src entry for the main suite
+# exists (the security suite serves no sources).
 need_src=0
-[ -f /etc/apt/sources.list.d/vorlune-src.sources ] || need_src=1
-
-if [ "$need_src" = 1 ] && [ -f /etc/apt/sources.list.d/debian.sources ]; then
-  # Source entries for the main suite only: the security suite serves no sources.
-  awk 'BEGIN{RS=""; ORS="\n\n"} /Suites: bookworm( |$)/ {sub(/Types: deb\n/, "Types: deb-src\n"); print; exit}' \
-    /etc/apt/sources.list.d/debian.sources >/etc/apt/sources.list.d/vorlune-src.sources
+if ! grep -rqsE '^[[:space:]]*(deb-src[[:space:]]|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  need_src=1
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    awk 'BEGIN{RS=""; ORS="\n\n"} /Suites: bookworm( |\n|$)/ {sub(/Types: deb\n/, "Types: deb-src\n"); print; exit}' \
+      /etc/apt/sources.list.d/debian.sources >/etc/apt/sources.list.d/vorlune-src.sources
+  elif [ -f /etc/apt/sources.list ]; then
+    sed -n -E '/^deb[[:space:]].*[[:space:]]bookworm[[:space:]]/{s/^deb/deb-src/;p;q}' /etc/apt/sources.list \
+      >/etc/apt/sources.list.d/vorlune-src.list
+  fi
 fi
 
 if [ ${#missing[@]} -gt 0 ] || [ "$need_src" = 1 ] || [ ! -f "$stamp_dir/apt-updated" ]; then
