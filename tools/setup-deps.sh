@@ -12,7 +12,7 @@ packages=(
   zlib1g-dev libminizip-dev libpng-dev libgtest-dev googletest
   wine wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales
   clang libclang-rt-14-dev clang-format
-  unzip zip libarchive-tools p7zip-full hyperfine dpkg-dev
+  unzip zip libarchive-tools p7zip-full hyperfine time dpkg-dev
 )
 
 missing=()
