@@ -12,7 +12,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "runtime/failure.h"
 #include "runtime/member_name.h"
+#include "runtime/services.h"
 
 namespace vorlune::extract {
 
@@ -314,8 +316,17 @@ class MemberReader {
     z.next_in = nullptr;
     z.avail_in = 0;
     std::uint64_t compressed_left = member.compressed_size;
-    std::uint64_t produced = 0;
+    std::uint64_t produced = 0;  // handed on to the sink
+    std::size_t pending = 0;     // inflated into out_, not yet handed on
     uLong crc = crc32(0, nullptr, 0);
+    // Output goes on only in whole buffers (and the last piece): one write per 256 KiB.
+    const auto hand_on = [&] {
+      crc = crc32(crc, reinterpret_cast<const Bytef*>(out_.get()), static_cast<uInt>(pending));
+      if (!sink.Accept(out_.get(), pending)) return false;
+      produced += pending;
+      pending = 0;
+      return true;
+    };
     for (;;) {
       if (z.avail_in == 0 && compressed_left > 0) {
         const std::size_t want =
@@ -327,26 +338,25 @@ class MemberReader {
         z.next_in = reinterpret_cast<Bytef*>(in_.get());
         z.avail_in = static_cast<uInt>(got);
       }
-      z.next_out = reinterpret_cast<Bytef*>(out_.get());
-      z.avail_out = static_cast<uInt>(kChunkSize);
+      z.next_out = reinterpret_cast<Bytef*>(out_.get() + pending);
+      z.avail_out = static_cast<uInt>(kChunkSize - pending);
       const int status = inflate(&z, Z_NO_FLUSH);
-      const std::size_t chunk = kChunkSize - z.avail_out;
+      const std::size_t made = kChunkSize - pending - z.avail_out;
       if (status == Z_DATA_ERROR || status == Z_NEED_DICT) return DataFault::kCorrupt;
       if (status == Z_MEM_ERROR) return DataFault::kNoMemory;
       // Nothing is written beyond the recorded size: the first byte past it fails the member.
-      if (chunk > member.size - produced) return DataFault::kLonger;
-      if (chunk > 0) {
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(out_.get()), static_cast<uInt>(chunk));
-        if (!sink.Accept(out_.get(), chunk)) return DataFault::kSink;
-        produced += chunk;
-      }
+      if (made > member.size - produced - pending) return DataFault::kLonger;
+      pending += made;
       if (status == Z_STREAM_END) break;
-      // Inflate wants more input, and there is none left: the stream stops short of its end.
-      if (z.avail_in == 0 && compressed_left == 0 && z.avail_out != 0) {
-        return DataFault::kTruncated;
+      if (pending == kChunkSize) {
+        if (!hand_on()) return DataFault::kSink;
+        continue;
       }
+      // Room for output, yet inflate stopped: it wants input, and there is none left.
+      if (z.avail_in == 0 && compressed_left == 0) return DataFault::kTruncated;
       if (status == Z_BUF_ERROR && z.avail_in != 0) return DataFault::kCorrupt;
     }
+    if (pending > 0 && !hand_on()) return DataFault::kSink;
     if (produced != member.size) return DataFault::kShorter;
     return crc == member.crc ? DataFault::kNone : DataFault::kCrc;
   }
@@ -583,3 +593,31 @@ std::string Verify(std::span<const std::byte> archive, std::uint64_t& total_unco
 }
 
 }  // namespace vorlune::extract
+
+namespace vorlune {
+
+int ExtractArchive(const Text& archive_path, const Text& target_directory) {
+  extract::Result result =
+      extract::Extract(extract::SystemFileSystem(), archive_path.View(), target_directory.View());
+  switch (result.outcome) {
+    case extract::Outcome::kDone:
+      return 1;
+    case extract::Outcome::kNoArchive:
+      SetFailureReason(std::move(result.reason));
+      return -1;
+    case extract::Outcome::kMemberFailed:
+    case extract::Outcome::kCannotStart:
+      break;
+  }
+  SetFailureReason(std::move(result.reason));
+  return 0;
+}
+
+bool VerifyArchive(std::span<const std::byte> archive, std::uint64_t& total_uncompressed) {
+  std::string reason = extract::Verify(archive, total_uncompressed);
+  if (reason.empty()) return true;
+  SetFailureReason(std::move(reason));
+  return false;
+}
+
+}  // namespace vorlune

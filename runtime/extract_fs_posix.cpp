@@ -62,8 +62,13 @@ class PosixSource final : public ArchiveSource {
   std::uint64_t size_;
 };
 
-// The DOS fields hold local time, as the system that wrote the archive kept it.
+// The DOS fields hold local time, as the system that wrote the archive kept it. Members mostly
+// share a few stamps, and mktime looks at the time zone file on every call: the last answer is
+// kept.
 timespec FromDosDateTime(DosDateTime stamp) {
+  thread_local DosDateTime last_stamp{0xFFFF, 0xFFFF};
+  thread_local timespec last_time{};
+  if (stamp.date == last_stamp.date && stamp.time == last_stamp.time) return last_time;
   std::tm local{};
   local.tm_year = ((stamp.date >> 9) & 0x7F) + 80;
   local.tm_mon = ((stamp.date >> 5) & 0x0F) - 1;
@@ -72,7 +77,9 @@ timespec FromDosDateTime(DosDateTime stamp) {
   local.tm_min = (stamp.time >> 5) & 0x3F;
   local.tm_sec = (stamp.time & 0x1F) * 2;
   local.tm_isdst = -1;
-  return {std::mktime(&local), 0};
+  last_stamp = stamp;
+  last_time = {std::mktime(&local), 0};
+  return last_time;
 }
 
 class PosixOutput final : public OutputFile {

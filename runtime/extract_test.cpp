@@ -57,6 +57,7 @@ class ExtractTest : public ::testing::Test {
     root_ = fs::temp_directory_path() / ("vorlune-extract-test-" + std::to_string(random()));
     fs::create_directories(root_);
     target_ = root_ / "out";
+    archive_ = root_ / "archive.zip";
   }
   void TearDown() override {
     std::error_code ignored;
@@ -70,11 +71,10 @@ class ExtractTest : public ::testing::Test {
 
   fs::path root_;
   fs::path target_;
-  fs::path archive_ = root_ / "archive.zip";
+  fs::path archive_;
 };
 
 TEST_F(ExtractTest, WritesEveryKindOfMember) {
-  archive_ = root_ / "archive.zip";
   TestMember unix_file{"unixfile", "u"};
   unix_file.made_by = (3 << 8) | 20;  // the low byte holds no DOS attributes there
   unix_file.external_attributes = (0100644u << 16) | 0x10;

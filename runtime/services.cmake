@@ -15,7 +15,6 @@ if(VORLUNE_WINDOWS)
 else()
   target_sources(vorlune_services PRIVATE ${_services_dir}/extract_fs_posix.cpp)
 endif()
-target_include_directories(vorlune_services PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(vorlune_services PUBLIC vorlune_text PRIVATE vorlune::minizip vorlune::zlib)
 target_compile_options(vorlune_services PRIVATE ${VORLUNE_WARNINGS})
 
