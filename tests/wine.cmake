@@ -1,0 +1,31 @@
+# The UI driver and the end-to-end scenarios that run the installer under Wine.
+if(NOT VORLUNE_WINDOWS)
+  return()
+endif()
+
+set(_tests_dir ${CMAKE_CURRENT_LIST_DIR})
+
+# Reusable by every scenario that drives a window: find, click, type, close, read.
+add_library(vorlune_ui_driver STATIC ${_tests_dir}/ui_driver.cpp)
+target_include_directories(vorlune_ui_driver PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(vorlune_ui_driver PUBLIC vorlune_text user32 comctl32)
+target_compile_options(vorlune_ui_driver PRIVATE ${VORLUNE_WARNINGS})
+target_compile_definitions(vorlune_ui_driver PUBLIC UNICODE _UNICODE)
+
+# Scenarios start the real installer, named to them by VORLUNE_SETUP_EXE. They need a display:
+# the Makefile runs this build's ctest under tools/with-display.sh.
+function(vorlune_wine_scenario name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE vorlune_ui_driver GTest::gtest_main version)
+  target_compile_options(${name} PRIVATE ${VORLUNE_WARNINGS})
+  add_dependencies(${name} VorluneSetup)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "VORLUNE_SETUP_EXE=$<TARGET_FILE:VorluneSetup>"
+      RUN_SERIAL TRUE
+      TIMEOUT 600)
+  endif()
+endfunction()
+
+vorlune_wine_scenario(wizard_window_test ${_tests_dir}/wizard_window_test.cpp)
