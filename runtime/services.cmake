@@ -5,7 +5,9 @@ set(_services_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(vorlune_services STATIC
   ${_services_dir}/failure.cpp
   ${_services_dir}/member_name.cpp
-  ${_services_dir}/extract.cpp)
+  ${_services_dir}/extract.cpp
+  ${_services_dir}/extract_reader.cpp
+  ${_services_dir}/extract_writer.cpp)
 if(VORLUNE_WINDOWS)
   target_sources(vorlune_services PRIVATE
     ${_services_dir}/extract_fs_win.cpp
