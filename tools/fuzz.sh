@@ -28,7 +28,11 @@ if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None \
     -DVORLUNE_ZLIB_SOURCE="$zlib_src" >/dev/null
 fi
-cmake --build "$build" -j "$jobs" >/dev/null
+if ! cmake --build "$build" -j "$jobs" >"$build/build.log" 2>&1; then
+  echo "fuzz: build failed:" >&2
+  grep -E 'error|undefined' "$build/build.log" | head -n 20 >&2
+  exit 2
+fi
 
 mkdir -p "$build/artifacts"
 # The extract target writes thousands of small trees a second: keep them in memory if possible.
