@@ -20,3 +20,31 @@ if(NOT VORLUNE_WINDOWS)
   add_dependencies(pictures_test make-pictures)
   add_test(NAME pictures_test COMMAND pictures_test)
 endif()
+
+# The installer's resources (app/resources.rc): read back out of the built program. The script
+# needs no Wine, so it also covers the shipped 32-bit build; the test program asks Windows itself.
+if(VORLUNE_WINDOWS)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(_resources_arch amd64)
+  else()
+    set(_resources_arch x86)
+  endif()
+  add_test(NAME resources_check
+           COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:VorluneSetup>
+                   -DWINDRES=${CMAKE_RC_COMPILER} -DARCH=${_resources_arch}
+                   -P ${CMAKE_CURRENT_LIST_DIR}/check_resources.cmake)
+
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(_pictures_dir ${CMAKE_CURRENT_LIST_DIR}/../ui/pictures)
+    cmake_path(NORMAL_PATH _pictures_dir)
+    add_executable(resources_test ${CMAKE_CURRENT_LIST_DIR}/resources_test.cpp)
+    target_link_libraries(resources_test PRIVATE GTest::gtest_main version)
+    target_compile_options(resources_test PRIVATE ${VORLUNE_WARNINGS})
+    # Wine maps the Unix root to drive Z:.
+    target_compile_definitions(resources_test PRIVATE
+      VORLUNE_SETUP_EXE="Z:$<TARGET_FILE:VorluneSetup>"
+      VORLUNE_ICON_FILE="Z:${_pictures_dir}/vorlune.ico")
+    add_dependencies(resources_test VorluneSetup)
+    add_test(NAME resources_test COMMAND resources_test)
+  endif()
+endif()
