@@ -170,7 +170,7 @@ std::string DataFaultText(DataFault fault, const Member& member) {
     case DataFault::kMethod:
       return "使用了不支持的压缩方法（" + std::to_string(member.method) + "）";
     case DataFault::kLocalHeader:
-      return "本地文件头损坏";
+      return "本地文件头损坏，或与文件目录不符";
     case DataFault::kTruncated:
       return "数据不完整，压缩包可能已被截断";
     case DataFault::kCorrupt:

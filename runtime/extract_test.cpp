@@ -291,6 +291,17 @@ TEST_F(ExtractTest, CannotStartWithoutAZipArchive) {
   }
 }
 
+TEST_F(ExtractTest, LocalHeaderDisagreeingWithTheDirectoryFailsTheMember) {
+  std::string archive = BuildZip({{"patched.txt", "data"}});
+  archive[14] = static_cast<char>(archive[14] ^ 0xFF);  // the local header's CRC-32
+  WriteFile(archive_, archive);
+  const Result result = Extract(SystemFileSystem(), Utf8(archive_), Utf8(target_));
+  EXPECT_EQ(result.outcome, Outcome::kMemberFailed);
+  EXPECT_NE(result.reason.find("patched.txt"), std::string::npos) << result.reason;
+  EXPECT_NE(result.reason.find("本地文件头"), std::string::npos) << result.reason;
+  EXPECT_FALSE(fs::exists(target_ / "patched.txt"));
+}
+
 TEST_F(ExtractTest, NoArchiveForEmptyPathsOrAMissingFile) {
   WriteFile(archive_, BuildZip({{"a.txt", "a"}}));
   EXPECT_EQ(Extract(SystemFileSystem(), "", Utf8(target_)).outcome, Outcome::kNoArchive);
