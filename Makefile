@@ -5,12 +5,16 @@
 #   make run      start the win64 installer under Wine
 #   make dist     the shipped 32-bit installer in build/dist (PAYLOAD=archive.zip to carry another)
 #   make bench    native build, then the benchmarks
+#   make fuzz     fuzz the extraction engine for FUZZ_SECONDS (default 600); `make test` runs it
+#                 for TEST_FUZZ_SECONDS (default 60)
 #   make format / format-check / clean / distclean
 
 SHELL := /bin/bash
 .SHELLFLAGS := -euo pipefail -c
 
 JOBS ?= 2
+FUZZ_SECONDS ?= 600
+TEST_FUZZ_SECONDS ?= 60
 CTEST_ARGS ?=
 NATIVE := build/native
 WIN64 := build/win64
@@ -18,7 +22,7 @@ WIN32 := build/win32
 DIST := build/dist
 EXE := app/VorluneSetup.exe
 TOOLCHAIN = $(CURDIR)/cmake/toolchain-$(1)-w64-mingw32.cmake
-FORMAT_DIRS := app ui payload runtime tests bench tools
+FORMAT_DIRS := app ui payload runtime tests bench fuzz tools
 
 ifneq ($(strip $(PAYLOAD)),)
 PAYLOAD_ABS := $(abspath $(PAYLOAD))
@@ -28,7 +32,7 @@ else
 PAYLOAD_ARG := -UVORLUNE_PAYLOAD
 endif
 
-.PHONY: all setup deps-win64 deps-win32 wine-prefix native win64 win32 test run dist bench \
+.PHONY: all setup deps-win64 deps-win32 wine-prefix native win64 win32 test run dist bench fuzz \
 	format format-check clean distclean
 
 all: native win64 win32
@@ -69,6 +73,8 @@ test: native win64 win32 wine-prefix
 	@fail=0; \
 	echo "== native tests"; \
 	ctest --test-dir $(NATIVE) --output-on-failure $(CTEST_ARGS) || fail=1; \
+	echo "== fuzzing the extraction engine ($(TEST_FUZZ_SECONDS) s)"; \
+	tools/fuzz.sh $(TEST_FUZZ_SECONDS) || fail=1; \
 	echo "== win64 tests (Wine)"; \
 	tools/with-display.sh ctest --test-dir $(WIN64) --output-on-failure $(CTEST_ARGS) || fail=1; \
 	echo "== win32 checks"; \
@@ -96,6 +102,11 @@ bench: native
 	else \
 	  echo "no benchmarks built ($(NATIVE)/bench/run-bench missing)"; \
 	fi
+
+# clang with libFuzzer and the sanitizers, in build/fuzz; minizip instrumented from the sources
+# that deps-win64 unpacks.
+fuzz: setup deps-win64
+	tools/fuzz.sh $(FUZZ_SECONDS)
 
 FORMAT_FILES = $(shell find $(FORMAT_DIRS) -type f \( -name '*.cpp' -o -name '*.h' \) 2>/dev/null)
 
