@@ -16,7 +16,7 @@ target_compile_definitions(vorlune_ui_driver PUBLIC UNICODE _UNICODE)
 # the Makefile runs this build's ctest under tools/with-display.sh.
 function(vorlune_wine_scenario name)
   add_executable(${name} ${ARGN})
-  target_link_libraries(${name} PRIVATE vorlune_ui_driver GTest::gtest_main version)
+  target_link_libraries(${name} PRIVATE vorlune_ui_driver GTest::gtest_main)
   target_compile_options(${name} PRIVATE ${VORLUNE_WARNINGS})
   add_dependencies(${name} VorluneSetup)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)

@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "runtime/wide_win.h"
 #include "tests/ui_driver.h"
 #include "ui/setup_window.h"
 
@@ -216,77 +214,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Ending{"CloseRequest", [](HWND window) { ui::RequestClose(window); }},
                       Ending{"Escape", [](HWND window) { ui::PressKey(window, VK_ESCAPE); }}),
     [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
-
-void ReleaseModule(HMODULE module) { FreeLibrary(module); }
-using UniqueModule = UniqueHandleOf<HMODULE, ReleaseModule>;
-
-// The exe file's own resources, read without running it.
-class InstallerFileTest : public ::testing::Test {
- protected:
-  static std::wstring VersionString(const std::vector<unsigned char>& block, const wchar_t* name) {
-    struct Translation {
-      WORD language;
-      WORD code_page;
-    }* translation = nullptr;
-    UINT size = 0;
-    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
-                        reinterpret_cast<void**>(&translation), &size) ||
-        size < sizeof *translation) {
-      return L"(no translation)";
-    }
-    wchar_t path[128];
-    wsprintfW(path, L"\\StringFileInfo\\%04x%04x\\%s", translation->language,
-              translation->code_page, name);
-    wchar_t* value = nullptr;
-    if (!VerQueryValueW(block.data(), path, reinterpret_cast<void**>(&value), &size)) {
-      return L"(missing)";
-    }
-    return value;
-  }
-};
-
-TEST_F(InstallerFileTest, CarriesVersionBlockManifestAndIcon) {
-  const std::wstring program = InstallerPath();
-  ASSERT_FALSE(program.empty()) << "VORLUNE_SETUP_EXE names no installer";
-
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(program.c_str(), &ignored);
-  ASSERT_GT(size, 0u) << "no version block";
-  std::vector<unsigned char> block(size);
-  ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, size, block.data()));
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT fixed_size = 0;
-  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixed_size));
-  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(5, 1));
-  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(5, 1));
-  EXPECT_EQ(fixed->dwProductVersionLS, 0u);
-  const std::pair<const wchar_t*, const wchar_t*> strings[] = {
-      {L"FileVersion", L"1.5.0.0"},           {L"ProductVersion", L"1.5.0.0"},
-      {L"FileDescription", L"Vorlune Setup"}, {L"ProductName", L"Vorlune Setup"},
-      {L"Comments", L"Vorlune Setup"},
-  };
-  for (const auto& [name, value] : strings) {
-    EXPECT_EQ(VersionString(block, name), value) << Narrow(name);
-  }
-
-  const UniqueModule module(LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-  ASSERT_TRUE(module);
-  EXPECT_NE(FindResourceW(module.Get(), MAKEINTRESOURCEW(kWindowIconResource), RT_GROUP_ICON),
-            nullptr)
-      << "no window icon";
-  HRSRC manifest = FindResourceW(module.Get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
-  ASSERT_NE(manifest, nullptr) << "no application manifest";
-  const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module.Get(), manifest)));
-  const std::string text(bytes, SizeofResource(module.Get(), manifest));
-  const auto common_controls = text.find("name=\"Microsoft.Windows.Common-Controls\"");
-  ASSERT_NE(common_controls, std::string::npos) << text;
-  const auto identity_end = text.find("/>", common_controls);
-  const auto identity_start = text.rfind("<assemblyIdentity", common_controls);
-  ASSERT_NE(identity_start, std::string::npos);
-  const std::string identity = text.substr(identity_start, identity_end - identity_start);
-  EXPECT_NE(identity.find("version=\"6.0.0.0\""), std::string::npos) << identity;
-}
 
 }  // namespace
 }  // namespace vorlune
