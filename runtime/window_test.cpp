@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <variant>
@@ -105,6 +108,7 @@ struct Record {
   int cancel_clicks = 0;
 };
 Record record;
+bool end_on_cancel = false;  // the cancel button then ends the program, as 取消 does
 
 HWND FindTestWindow() { return FindWindowW(kTopWindowClass, Widen(kCaption).c_str()); }
 
@@ -119,7 +123,11 @@ constexpr std::array kEvents = {
     EventBinding{kWindow, EventKind::kCreated, &OnCreated},
     EventBinding{kNext, EventKind::kClicked, [] { ++record.next_clicks; }},
     EventBinding{kInstall, EventKind::kClicked, [] { ++record.install_clicks; }},
-    EventBinding{kCancel, EventKind::kClicked, [] { ++record.cancel_clicks; }},
+    EventBinding{kCancel, EventKind::kClicked,
+                 [] {
+                   ++record.cancel_clicks;
+                   if (end_on_cancel) EndProgram(0);
+                 }},
 };
 
 const WindowDescription& TestWindow() {
@@ -139,6 +147,43 @@ const WindowDescription& TestWindow() {
   };
   return description;
 }
+
+// Ways a run ends, each tried in a process of its own: the test program starts itself with
+// kEndVariable naming the way, and the end routines write their names to the file in kLogVariable.
+constexpr wchar_t kEndVariable[] = L"VORLUNE_WINDOW_TEST_END";
+constexpr wchar_t kLogVariable[] = L"VORLUNE_WINDOW_TEST_LOG";
+constexpr std::uint32_t kUndescribedWindow = 0x520100FF;
+
+std::wstring EnvironmentVariable(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
+}
+
+void AppendToLog(char routine) {
+  std::ofstream(std::filesystem::path(EnvironmentVariable(kLogVariable)), std::ios::app) << routine;
+}
+
+// Runs before gtest's main in the child and never returns there.
+bool EndAsAsked() {
+  const std::wstring way = EnvironmentVariable(kEndVariable);
+  if (way.empty()) return false;
+  InitRuntime({&TestWindow()});
+  RegisterCleanup([] { AppendToLog('A'); });
+  RegisterCleanup([] { AppendToLog('B'); });
+  if (way == L"end") EndProgram(7);
+  if (way == L"fatal") ShowStartupWindow(kUndescribedWindow);
+  ShowStartupWindow(kWindow);
+  HWND window = FindTestWindow();
+  if (way == L"close") PostMessageW(window, WM_CLOSE, 0, 0);
+  if (way == L"cancel") {
+    end_on_cancel = true;
+    PostMessageW(ui::FindControl(window, kCancel), BM_CLICK, 0, 0);
+  }
+  RunMessageLoop();
+  EndProgram(0);
+}
+const bool ended_as_asked = EndAsAsked();
 
 std::int32_t ReadNumber(std::uint32_t control, int property) {
   const PropertyValue value = GetControlProperty(kWindow, control, property, kWholeProperty);
@@ -488,6 +533,55 @@ TEST_F(WindowTest, PaintsPicturesStretchedAndLabelsInTheirColours) {
   EXPECT_GT(blue, 20) << "no text drawn in the label's colour";
   // The page container paints its whole area, around its controls, in the button face.
   EXPECT_EQ(PixelAt(Control(kPages), 351, 179), GetSysColor(COLOR_BTNFACE));
+}
+
+struct EndCase {
+  const wchar_t* way;
+  DWORD exit_code;
+  const char* routines_run;
+  const char* error_text;  // null: no error box
+};
+
+TEST(EndingTest, RunsTheEndRoutinesOnceInOrderExceptOnAFatalFailure) {
+  const EndCase cases[] = {
+      {L"end", 7, "AB", nullptr},
+      {L"close", 0, "AB", nullptr},
+      {L"cancel", 0, "AB", nullptr},
+      {L"fatal", static_cast<DWORD>(-1), "", "载入启动窗口失败"},
+  };
+  wchar_t program[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, program, MAX_PATH);
+  wchar_t temporary[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temporary);
+  for (const EndCase& c : cases) {
+    SCOPED_TRACE(Narrow(c.way));
+    const std::filesystem::path log = std::filesystem::path(temporary) /
+                                      (L"vorlune-window-test-" + std::wstring(c.way) + L".log");
+    std::filesystem::remove(log);
+
+    SetEnvironmentVariableW(kEndVariable, c.way);
+    SetEnvironmentVariableW(kLogVariable, log.c_str());
+    std::optional<ui::Process> child = ui::Process::Launch(program);
+    SetEnvironmentVariableW(kEndVariable, nullptr);
+    SetEnvironmentVariableW(kLogVariable, nullptr);
+    ASSERT_TRUE(child);
+
+    if (c.error_text != nullptr) {
+      HWND box = ui::WaitForDialog(child->Id());
+      ASSERT_NE(box, nullptr) << "no error box";
+      EXPECT_EQ(ui::Text(box), kCaption);
+      std::vector<std::string> texts;
+      for (HWND part : ui::Children(box)) texts.push_back(ui::Text(part));
+      EXPECT_NE(std::find(texts.begin(), texts.end(), c.error_text), texts.end());
+      ui::PressDialogButton(box, IDOK);
+    }
+    const std::optional<DWORD> code = child->WaitForExit();
+    ASSERT_TRUE(code) << "the child did not end";
+    EXPECT_EQ(*code, c.exit_code);
+    std::string routines;
+    std::ifstream(log) >> routines;
+    EXPECT_EQ(routines, c.routines_run);
+  }
 }
 
 TEST(PictureTest, DecodesPngIntoBgraPixels) {

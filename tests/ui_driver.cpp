@@ -170,6 +170,8 @@ void PressKey(HWND window, UINT key) {
 
 void CloseBySystemMenu(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
+void Minimise(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0); }
+
 void RequestClose(HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }
 
 bool SetText(HWND window, std::string_view utf8) {

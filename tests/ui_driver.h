@@ -71,6 +71,8 @@ void Click(HWND button);
 void PressKey(HWND window, UINT key);
 // The Close command of the system menu (the close box sends the same).
 void CloseBySystemMenu(HWND window);
+// The Minimize command of the system menu.
+void Minimise(HWND window);
 // A plain close request.
 void RequestClose(HWND window);
 // Replaces the text of a control (an edit box, a dialog's file-name box).

@@ -183,13 +183,17 @@ TEST_F(WizardWindowTest, TabMovesTheFocusAndEnterStillPressesTheDefaultButton) {
   ExpectEndsWithCodeZero();
 }
 
-TEST_F(WizardWindowTest, ASecondCopyEndsAndLeavesTheFirstShowing) {
+TEST_F(WizardWindowTest, ASecondCopyEndsAndBringsTheFirstBack) {
+  ui::Minimise(window_);
+  ASSERT_TRUE(ui::WaitUntil([&] { return IsIconic(window_) != FALSE; }));
   std::optional<ui::Process> second = ui::Process::Launch(InstallerPath());
   ASSERT_TRUE(second);
   const std::optional<DWORD> code = second->WaitForExit();
   ASSERT_TRUE(code) << "the second copy keeps running";
   EXPECT_EQ(*code, 0u);
   EXPECT_TRUE(process_->IsRunning());
+  EXPECT_TRUE(ui::WaitUntil([&] { return IsIconic(window_) == FALSE; }))
+      << "the first copy's window stays minimised";
   EXPECT_TRUE(ui::IsVisible(window_));
 }
 
