@@ -15,8 +15,6 @@ namespace vorlune::extract {
 
 namespace {
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
-
 std::string MemberFailure(const Member& member, DataFault fault) {
   return "无法解压" + Quoted(member.name) + "：" + DataFaultText(fault, member);
 }

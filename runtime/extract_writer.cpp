@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "runtime/extract_reader.h"
+#include "runtime/failure.h"
 
 namespace vorlune::extract {
 
@@ -13,8 +14,6 @@ namespace {
 constexpr std::size_t kBufferCount = 4;
 // Directory entries carry no buffer; this bounds how many may wait.
 constexpr std::size_t kMaxJobs = 64;
-
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
 
 bool IsSeparator(char c) { return c == '/' || c == kPathSeparator; }
 

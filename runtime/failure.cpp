@@ -20,4 +20,6 @@ void ClearFailureReason() noexcept { last_failure.clear(); }
 
 const std::string& LastFailureReason() { return last_failure; }
 
+std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+
 }  // namespace vorlune

@@ -13,8 +13,6 @@ namespace vorlune {
 
 namespace {
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
-
 void FailWith(std::string what, DWORD error) {
   SetFailureReason(std::move(what) + "：" + SystemErrorText(error));
 }

@@ -28,8 +28,6 @@ bool ComApartment::Usable() const { return SUCCEEDED(result_) || result_ == RPC_
 
 namespace {
 
-std::string Quoted(std::string_view text) { return "“" + std::string(text) + "”"; }
-
 std::string HresultText(HRESULT result) {
   return SystemErrorText(static_cast<unsigned long>(result));
 }
