@@ -443,6 +443,34 @@ TEST_F(WindowTest, AccessesToADestroyedWindowDoNothing) {
   EXPECT_EQ(text, "(absent)");
 }
 
+TEST_F(WindowTest, ErrorMessagesFromAnyThreadShowOverTheWindow) {
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    ShowErrorMessage(Text::Stored("无法创建文件"));
+    done = true;
+  });
+  DWORD box_thread = 0;
+  HWND owner = nullptr;
+  std::vector<std::string> texts;
+  std::thread user([&] {
+    HWND box = ui::WaitForDialog(GetCurrentProcessId());
+    if (box == nullptr) return;
+    box_thread = GetWindowThreadProcessId(box, nullptr);
+    owner = GetWindow(box, GW_OWNER);
+    texts.push_back(ui::Text(box));
+    for (HWND part : ui::Children(box)) texts.push_back(ui::Text(part));
+    ui::PressDialogButton(box, IDOK);
+  });
+  PumpUntil(done);
+  worker.join();
+  user.join();
+  EXPECT_EQ(box_thread, GetCurrentThreadId()) << "the box belongs on the window's thread";
+  EXPECT_EQ(owner, window_);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.front(), kCaption);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "无法创建文件"), texts.end());
+}
+
 TEST_F(WindowTest, CloseRequestsAreRefusedWhileBlocked) {
   SetCloseBlocked(true);
   SendMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);

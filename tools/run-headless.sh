@@ -31,7 +31,7 @@ finish() {
   # The program itself is the runner's child; end only that one if Esc did not.
   if kill -0 "$runner" 2>/dev/null; then
     program=${program:-$(pgrep -P "$runner" || true)}
-    [ -n "$program" ] && kill "$program" 2>/dev/null || true
+    if [ -n "$program" ]; then kill "$program" 2>/dev/null || true; fi
     wait "$runner" 2>/dev/null || true
   fi
 }
