@@ -27,7 +27,7 @@ target_compile_definitions(vorlune_window PRIVATE UNICODE _UNICODE)
 # In-process tests of the services: they build windows, so ctest runs them under Wine on a
 # display. The 32-bit build only compiles them (this machine cannot run 32-bit code).
 add_executable(window_test ${_window_dir}/window_test.cpp ${_window_dir}/window_test.rc)
-target_link_libraries(window_test PRIVATE vorlune_window vorlune_ui_driver vorlune::png
+target_link_libraries(window_test PRIVATE vorlune_window vorlune_ui_driver vorlune::png ole32
                                           GTest::gtest_main)
 target_compile_options(window_test PRIVATE ${VORLUNE_WARNINGS})
 target_compile_definitions(window_test PRIVATE UNICODE _UNICODE)

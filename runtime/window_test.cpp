@@ -1,6 +1,7 @@
 // The window services in-process, on a window of the test's own: pages, property rules, threads,
 // keys, painting, the file dialog.
 #include <windows.h>
+#include <ole2.h>
 
 #include <png.h>
 
@@ -253,6 +254,17 @@ class WindowTest : public ::testing::Test {
 
   HWND window_ = nullptr;
 };
+
+TEST_F(WindowTest, RuntimeWorksFromTheProgramFolderWithOleReady) {
+  wchar_t program[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, program, MAX_PATH);
+  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(),
+                                          std::filesystem::path(program).parent_path()));
+  // S_FALSE: OLE was initialised on this thread already.
+  const HRESULT again = OleInitialize(nullptr);
+  EXPECT_EQ(again, S_FALSE);
+  if (SUCCEEDED(again)) OleUninitialize();
+}
 
 TEST_F(WindowTest, FiresTheCreationEventOnceBeforeShowing) {
   EXPECT_EQ(record.created, 1);
