@@ -15,7 +15,7 @@ function(vorlune_embed_file target symbol file)
   else()
     set(VORLUNE_EMBED_HEADER "")
   endif()
-  set(out "${CMAKE_CURRENT_BINARY_DIR}/embed_${symbol}.S")
+  set(out "${CMAKE_CURRENT_BINARY_DIR}/embed_${target}_${symbol}.S")
   configure_file("${VORLUNE_EMBED_TEMPLATE}" "${out}" @ONLY)
   target_sources(${target} PRIVATE "${out}")
   # .incbin is invisible to the dependency scanner: rebuild when the embedded file changes.

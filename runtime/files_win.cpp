@@ -17,6 +17,18 @@ void FailWith(std::string what, DWORD error) {
   SetFailureReason(std::move(what) + "：" + SystemErrorText(error));
 }
 
+// The shell's folder for each of our folder codes.
+int ShellFolderFor(int code) {
+  switch (code) {
+    case kDesktopDirectoryFolder:
+      return CSIDL_DESKTOPDIRECTORY;
+    case kApplicationDataFolder:
+      return CSIDL_APPDATA;
+    default:
+      return -1;
+  }
+}
+
 bool EndsInSeparator(std::wstring_view path) {
   return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
 }
@@ -34,10 +46,15 @@ Text SpecialFolderPath(int code) {
     }
     path.assign(buffer, length);
   } else {
+    const int shell_folder = ShellFolderFor(code);
+    if (shell_folder < 0) {
+      SetFailureReason("未知的特殊文件夹（" + std::to_string(code) + "）");
+      return Text::Owned("");
+    }
     // The folder's path whether or not the folder is there; it is neither checked nor created.
     wchar_t buffer[MAX_PATH];
-    const HRESULT result = SHGetFolderPathW(nullptr, code | CSIDL_FLAG_DONT_VERIFY, nullptr,
-                                            SHGFP_TYPE_CURRENT, buffer);
+    const HRESULT result = SHGetFolderPathW(nullptr, shell_folder | CSIDL_FLAG_DONT_VERIFY,
+                                            nullptr, SHGFP_TYPE_CURRENT, buffer);
     if (result != S_OK) {
       FailWith("无法取得特殊文件夹（" + std::to_string(code) + "）的路径",
                static_cast<DWORD>(result));

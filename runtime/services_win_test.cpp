@@ -68,15 +68,25 @@ class ServicesWin : public ::testing::Test {
   fs::path root_;
 };
 
-TEST_F(ServicesWin, SpecialFoldersEndInABackslash) {
-  for (int code : {kDesktopDirectoryFolder, kApplicationDataFolder, kTemporaryFolder}) {
-    const Text folder = SpecialFolderPath(code);
-    ASSERT_FALSE(folder.IsEmpty()) << code << ": " << LastFailureReason();
-    EXPECT_EQ(folder.View().back(), '\\') << code;
-  }
+TEST_F(ServicesWin, SpecialFoldersAreTheShellsWithABackslash) {
+  auto shell_folder = [](int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return Narrow(path) + "\\";
+  };
   wchar_t temp[MAX_PATH + 1];
   GetTempPathW(MAX_PATH + 1, temp);
-  EXPECT_EQ(SpecialFolderPath(kTemporaryFolder).View(), Narrow(temp));
+  struct Case {
+    int code;
+    std::string expected;
+  };
+  for (const Case& c : {Case{kDesktopDirectoryFolder, shell_folder(CSIDL_DESKTOPDIRECTORY)},
+                        Case{kApplicationDataFolder, shell_folder(CSIDL_APPDATA)},
+                        Case{kTemporaryFolder, Narrow(temp)}}) {
+    const Text folder = SpecialFolderPath(c.code);
+    EXPECT_EQ(folder.View(), c.expected) << c.code << ": " << LastFailureReason();
+  }
+  EXPECT_TRUE(SpecialFolderPath(5).IsEmpty()) << "an unknown code resolves to nothing";
 }
 
 TEST_F(ServicesWin, TemporaryCopyPathWithTwoBackslashesLandsInTheFolder) {

@@ -29,3 +29,22 @@ function(vorlune_wine_scenario name)
 endfunction()
 
 vorlune_wine_scenario(wizard_window_test ${_tests_dir}/wizard_window_test.cpp)
+
+# Scenarios that run whole installations: they share the helpers of wizard_session, and write the
+# fixed temporary copy and the desktop entries, so they hold the locks on those.
+add_library(vorlune_wizard_session STATIC ${_tests_dir}/wizard_session.cpp)
+target_link_libraries(vorlune_wizard_session PUBLIC vorlune_ui_driver GTest::gtest shell32)
+target_compile_options(vorlune_wizard_session PRIVATE ${VORLUNE_WARNINGS})
+
+vorlune_wine_scenario(location_test ${_tests_dir}/location_test.cpp)
+target_link_libraries(location_test PRIVATE vorlune_wizard_session)
+
+vorlune_wine_scenario(install_test ${_tests_dir}/install_test.cpp)
+target_link_libraries(install_test PRIVATE vorlune_wizard_session vorlune::minizip ole32 uuid)
+if(TARGET VorluneSetupDamaged)
+  add_dependencies(install_test VorluneSetupDamaged)
+  set_property(TEST install_test APPEND PROPERTY ENVIRONMENT
+               "VORLUNE_DAMAGED_SETUP_EXE=$<TARGET_FILE:VorluneSetupDamaged>"
+               "VORLUNE_PAYLOAD_ZIP=${VORLUNE_PAYLOAD_ARCHIVE}")
+  set_tests_properties(install_test PROPERTIES RESOURCE_LOCK vorlune_temporary_copy)
+endif()

@@ -9,8 +9,21 @@ export WINEARCH=win64 WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 # No Mono or Gecko: nothing here needs them, and their installers would ask through a dialog.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 stamp=$WINEPREFIX/.vorlune-ready
+unmanaged=$WINEPREFIX/.vorlune-unmanaged
 
-[ -f "$stamp" ] && exit 0
+# Without a window manager Wine waits about 2 s for one whenever a managed top-level window is
+# hidden or destroyed; unmanaged windows also draw their own title bar, as users see it.
+make_unmanaged() {
+  [ -f "$unmanaged" ] && return 0
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+  wineserver -w
+  touch "$unmanaged"
+}
+
+if [ -f "$stamp" ]; then
+  make_unmanaged
+  exit 0
+fi
 
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
   echo "wine-prefix: locale zh_CN.UTF-8 missing (run tools/setup-deps.sh)" >&2
@@ -20,7 +33,10 @@ fi
 mkdir -p "$(dirname "$WINEPREFIX")"
 exec 9>"$WINEPREFIX.lock"
 flock 9
-[ -f "$stamp" ] && exit 0
+if [ -f "$stamp" ]; then
+  make_unmanaged
+  exit 0
+fi
 
 echo "wine-prefix: creating $WINEPREFIX"
 rm -rf "$WINEPREFIX"
@@ -38,5 +54,6 @@ if [ "$acp" != 936 ]; then
   echo "wine-prefix: ANSI code page of $WINEPREFIX is '${acp:-unknown}', expected 936" >&2
   exit 1
 fi
+make_unmanaged
 touch "$stamp"
 echo "wine-prefix: ready (code page $acp)"
