@@ -48,3 +48,8 @@ if(TARGET VorluneSetupDamaged)
                "VORLUNE_PAYLOAD_ZIP=${VORLUNE_PAYLOAD_ARCHIVE}")
   set_tests_properties(install_test PROPERTIES RESOURCE_LOCK vorlune_temporary_copy)
 endif()
+
+# For tools/run-headless.sh: where the controls are, which page shows, what was installed.
+add_executable(headless_peek ${_tests_dir}/headless_peek.cpp)
+target_link_libraries(headless_peek PRIVATE vorlune_ui_driver shell32)
+target_compile_options(headless_peek PRIVATE ${VORLUNE_WARNINGS})
