@@ -14,11 +14,10 @@ if(WIN32)
       CACHE PATH "Directory of the native build's generator tools")
 
   set(_sysroot "/usr/${VORLUNE_TRIPLE}")
-  foreach(_lib "${_sysroot}/lib/libz.a" "${VORLUNE_DEPS_PREFIX}/lib/libminizip.a"
+  foreach(_lib "${VORLUNE_DEPS_PREFIX}/lib/libz.a" "${VORLUNE_DEPS_PREFIX}/lib/libminizip.a"
                "${VORLUNE_DEPS_PREFIX}/lib/libpng16.a")
     if(NOT EXISTS "${_lib}")
-      message(FATAL_ERROR "${_lib} is missing: run tools/build-mingw-deps.sh ${VORLUNE_TRIPLE} "
-                          "(or tools/setup-deps.sh for the MinGW zlib)")
+      message(FATAL_ERROR "${_lib} is missing: run tools/build-mingw-deps.sh ${VORLUNE_TRIPLE}")
     endif()
   endforeach()
 
@@ -26,8 +25,8 @@ if(WIN32)
   # of its own next to it.
   add_library(vorlune::zlib STATIC IMPORTED)
   set_target_properties(vorlune::zlib PROPERTIES
-    IMPORTED_LOCATION "${_sysroot}/lib/libz.a"
-    INTERFACE_INCLUDE_DIRECTORIES "${_sysroot}/include")
+    IMPORTED_LOCATION "${VORLUNE_DEPS_PREFIX}/lib/libz.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${VORLUNE_DEPS_PREFIX}/include")
 
   add_library(vorlune::minizip STATIC IMPORTED)
   set_target_properties(vorlune::minizip PROPERTIES
@@ -43,6 +42,12 @@ if(WIN32)
 
   # Only system DLLs may be imported: the C and C++ run-times and winpthread go in statically.
   string(APPEND CMAKE_EXE_LINKER_FLAGS " -static -static-libgcc -static-libstdc++")
+
+  # The shipped build is made small: each function in its own section so the link drops what is
+  # never called, and no symbols.
+  set(CMAKE_C_FLAGS_RELEASE "-Os -DNDEBUG -ffunction-sections -fdata-sections")
+  set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG -ffunction-sections -fdata-sections")
+  string(APPEND CMAKE_EXE_LINKER_FLAGS_RELEASE " -Wl,--gc-sections -s")
 
   # GoogleTest from Debian's sources, built only when a test links it, with its own flags.
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)

@@ -8,43 +8,83 @@ namespace vorlune {
 
 namespace {
 
-// Frees libpng's decoder state on every way out of DecodePng.
-class PngImage {
+// The core reader rather than the simplified one: the simplified API also links libpng's writer
+// and zlib's deflate into the installer.
+class PngReader {
  public:
-  PngImage() noexcept {
-    std::memset(&image_, 0, sizeof image_);
-    image_.version = PNG_IMAGE_VERSION;
-  }
-  PngImage(const PngImage&) = delete;
-  PngImage& operator=(const PngImage&) = delete;
-  ~PngImage() { png_image_free(&image_); }
+  PngReader() noexcept
+      : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr)),
+        info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
+  PngReader(const PngReader&) = delete;
+  PngReader& operator=(const PngReader&) = delete;
+  ~PngReader() { png_destroy_read_struct(&png_, &info_, nullptr); }
 
-  png_image* operator->() noexcept { return &image_; }
-  png_image* Get() noexcept { return &image_; }
+  bool IsReady() const noexcept { return png_ != nullptr && info_ != nullptr; }
+  png_structp Png() const noexcept { return png_; }
+  png_infop Info() const noexcept { return info_; }
 
  private:
-  png_image image_;
+  png_structp png_;
+  png_infop info_;
 };
+
+struct MemorySource {
+  std::span<const unsigned char> bytes;
+  std::size_t offset = 0;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
+  auto* source = static_cast<MemorySource*>(png_get_io_ptr(png));
+  if (length > source->bytes.size() - source->offset) png_error(png, "truncated image");
+  std::memcpy(out, source->bytes.data() + source->offset, length);
+  source->offset += length;
+}
+
+// libpng reports errors by longjmp: everything with a destructor is made before the jump target
+// is set, and nothing between there and the decode owns anything.
+bool DecodeInto(PngReader& reader, MemorySource& source, std::vector<std::uint32_t>& pixels,
+                std::vector<png_bytep>& rows, int& width, int& height) {
+  png_structp png = reader.Png();
+  png_infop info = reader.Info();
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_read_fn(png, &source, &ReadFromMemory);
+  png_read_info(png, info);
+  width = static_cast<int>(png_get_image_width(png, info));
+  height = static_cast<int>(png_get_image_height(png, info));
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
+
+  // Whatever the stored format, 8-bit BGRA comes out: the byte order of a 32-bit DIB.
+  png_set_expand(png);
+  png_set_strip_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+  png_set_bgr(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * 4) return false;
+
+  pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  rows.resize(static_cast<std::size_t>(height));
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    rows[row] = reinterpret_cast<png_bytep>(pixels.data() + row * static_cast<std::size_t>(width));
+  }
+  png_read_image(png, rows.data());
+  png_read_end(png, nullptr);
+  return true;
+}
 
 }  // namespace
 
 std::optional<Picture> Picture::DecodePng(std::span<const unsigned char> png) {
-  if (png.empty()) return std::nullopt;
-  PngImage image;
-  if (png_image_begin_read_from_memory(image.Get(), png.data(), png.size()) == 0) {
-    return std::nullopt;
-  }
-  // BGRA is the byte order of a 32-bit DIB.
-  image->format = PNG_FORMAT_BGRA;
-  const auto width = static_cast<int>(image->width);
-  const auto height = static_cast<int>(image->height);
-  if (width <= 0 || height <= 0) return std::nullopt;
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
-                                    static_cast<std::size_t>(height));
-  if (png_image_finish_read(image.Get(), nullptr, pixels.data(), static_cast<png_int_32>(width * 4),
-                            nullptr) == 0) {
-    return std::nullopt;
-  }
+  if (png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) return std::nullopt;
+  PngReader reader;
+  if (!reader.IsReady()) return std::nullopt;
+  MemorySource source{png};
+  std::vector<std::uint32_t> pixels;
+  std::vector<png_bytep> rows;
+  int width = 0;
+  int height = 0;
+  if (!DecodeInto(reader, source, pixels, rows, width, height)) return std::nullopt;
   return Picture(width, height, std::move(pixels));
 }
 

@@ -1,6 +1,7 @@
 // The window, control and thread services over Win32. Windows belong to the UI thread, the one
 // that called InitRuntime; calls from other threads are carried to it with SendMessage.
 #include "runtime/window.h"
+#include "runtime/fatal_win.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -55,12 +56,16 @@ std::wstring ErrorCaption() {
   return slots.empty() ? std::wstring() : Widen(slots.front()->description->caption);
 }
 
+}  // namespace
+
 [[noreturn]] void FailFatally(std::string_view text) {
   State().cleanup.clear();
   MessageBoxW(nullptr, Widen(text).c_str(), ErrorCaption().c_str(),
               MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
   ExitProcess(static_cast<UINT>(-1));
 }
+
+namespace {
 
 // Runs `work` with the built window on the window's own thread, directly when that is this
 // thread. False, with nothing done, when the window does not exist (any more).
