@@ -8,7 +8,6 @@ stamp_dir=${VORLUNE_STAMP_DIR:-/var/lib/vorlune-setup}
 packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
-  libz-mingw-w64-dev
   zlib1g-dev libminizip-dev libpng-dev libgtest-dev googletest
   wine wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales
   clang libclang-rt-14-dev clang-format
