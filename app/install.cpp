@@ -66,8 +66,8 @@ bool CheckBeforeWriting(const ByteSet& archive, const Text& target, const Text& 
     std::uint64_t available = 0;
     if (FreeBytesOnVolume(need.path, available) && available < need.bytes) {
       AbandonRun("磁盘空间不足：" + std::string(need.what) + "“" + std::string(need.path.View()) +
-                 "”需要 " + std::to_string(MegabytesRoundedUp(need.bytes)) + " MB，只有 " +
-                 std::to_string(available / (1024 * 1024)) + " MB 可用。");
+                 "”需要 " + SizeText(need.bytes, Rounding::kUp) + "，只有 " +
+                 SizeText(available, Rounding::kDown) + " 可用。");
       return false;
     }
   }

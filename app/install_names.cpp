@@ -25,9 +25,16 @@ std::string LauncherLine(std::string_view executable) {
   return quoted;
 }
 
-std::uint64_t MegabytesRoundedUp(std::uint64_t bytes) {
-  constexpr std::uint64_t kMegabyte = 1024 * 1024;
-  return (bytes + kMegabyte - 1) / kMegabyte;
+std::string SizeText(std::uint64_t bytes, Rounding rounding) {
+  const auto in = [&](std::uint64_t unit) {
+    return (bytes + (rounding == Rounding::kUp ? unit - 1 : 0)) / unit;
+  };
+  // A small payload's need in whole megabytes would be "1 MB" where it is a few kilobytes, and
+  // the little room left on a volume "0 MB".
+  if (const std::uint64_t kilobytes = in(1024); kilobytes < 1024) {
+    return std::to_string(kilobytes) + " KB";
+  }
+  return std::to_string(in(1024 * 1024)) + " MB";
 }
 
 }  // namespace vorlune

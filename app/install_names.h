@@ -14,7 +14,9 @@ std::string_view DirectoryForNames(std::string_view directory);
 // & ( ) ^ % and the like) is quoted with an empty window title; any other keeps the plain form.
 std::string LauncherLine(std::string_view executable);
 
-// Megabytes for a person, rounded up.
-std::uint64_t MegabytesRoundedUp(std::uint64_t bytes);
+// A size for a person: kilobytes below a megabyte, megabytes from there on. A need is rounded
+// up and what is free down, so a shortfall never reads as enough.
+enum class Rounding { kUp, kDown };
+std::string SizeText(std::uint64_t bytes, Rounding rounding);
 
 }  // namespace vorlune

@@ -44,11 +44,28 @@ TEST(LauncherLine, QuotesPathsTheInterpreterWouldSplitOrReinterpret) {
   }
 }
 
-TEST(MegabytesRoundedUp, RoundsPartialMegabytesUp) {
-  EXPECT_EQ(MegabytesRoundedUp(0), 0u);
-  EXPECT_EQ(MegabytesRoundedUp(1), 1u);
-  EXPECT_EQ(MegabytesRoundedUp(1024 * 1024), 1u);
-  EXPECT_EQ(MegabytesRoundedUp(8'709'555), 9u);
+TEST(SizeText, KilobytesBelowAMegabyteAndNeedsRoundedUpFreeRoomDown) {
+  struct Case {
+    std::uint64_t bytes;
+    Rounding rounding;
+    std::string_view expected;
+  };
+  for (const Case& c : {
+           Case{0, Rounding::kUp, "0 KB"},
+           Case{1, Rounding::kUp, "1 KB"},
+           Case{1, Rounding::kDown, "0 KB"},
+           Case{30'301, Rounding::kUp, "30 KB"},
+           Case{12'399, Rounding::kUp, "13 KB"},
+           Case{12'288, Rounding::kDown, "12 KB"},
+           // Just under a megabyte: rounded up it is one.
+           Case{1024 * 1024 - 1, Rounding::kUp, "1 MB"},
+           Case{1024 * 1024 - 1, Rounding::kDown, "1023 KB"},
+           Case{1024 * 1024, Rounding::kDown, "1 MB"},
+           Case{8'709'555, Rounding::kUp, "9 MB"},
+           Case{8'709'555, Rounding::kDown, "8 MB"},
+       }) {
+    EXPECT_EQ(SizeText(c.bytes, c.rounding), c.expected) << c.bytes;
+  }
 }
 
 }  // namespace
