@@ -33,7 +33,7 @@ vorlune_wine_scenario(wizard_window_test ${_tests_dir}/wizard_window_test.cpp)
 # Scenarios that run whole installations: they share the helpers of wizard_session, and write the
 # fixed temporary copy and the desktop entries, so they hold the locks on those.
 add_library(vorlune_wizard_session STATIC ${_tests_dir}/wizard_session.cpp)
-target_link_libraries(vorlune_wizard_session PUBLIC vorlune_ui_driver GTest::gtest shell32)
+target_link_libraries(vorlune_wizard_session PUBLIC vorlune_ui_driver GTest::gtest shell32 vorlune::minizip)
 target_compile_options(vorlune_wizard_session PRIVATE ${VORLUNE_WARNINGS})
 
 vorlune_wine_scenario(location_test ${_tests_dir}/location_test.cpp)
@@ -53,3 +53,21 @@ endif()
 add_executable(headless_peek ${_tests_dir}/headless_peek.cpp)
 target_link_libraries(headless_peek PRIVATE vorlune_ui_driver shell32)
 target_compile_options(headless_peek PRIVATE ${VORLUNE_WARNINGS})
+
+# Faults from outside the installer. tests/fault_volume.sh mounts small volumes as drives of a Wine
+# prefix of this test's own, so no other test sees the drives or the moved desktop; without the
+# privilege to mount, the volume cases are skipped and ctest reports the test as skipped.
+add_executable(fault_test ${_tests_dir}/fault_test.cpp)
+target_link_libraries(fault_test PRIVATE vorlune_wizard_session GTest::gtest_main advapi32)
+target_compile_options(fault_test PRIVATE ${VORLUNE_WARNINGS})
+add_dependencies(fault_test VorluneSetup)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_test(NAME fault_test
+           COMMAND ${_tests_dir}/fault_volume.sh ${CMAKE_BINARY_DIR}/fault-prefix
+                   $<TARGET_FILE:fault_test>)
+  set_tests_properties(fault_test PROPERTIES
+    ENVIRONMENT "VORLUNE_SETUP_EXE=$<TARGET_FILE:VorluneSetup>;VORLUNE_PAYLOAD_ZIP=${VORLUNE_PAYLOAD_ARCHIVE}"
+    RUN_SERIAL TRUE
+    SKIP_RETURN_CODE 77
+    TIMEOUT 900)
+endif()

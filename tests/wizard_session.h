@@ -8,8 +8,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "tests/ui_driver.h"
 
@@ -74,6 +78,45 @@ class WizardSession {
  private:
   std::optional<ui_driver::Process> process_;
   HWND window_ = nullptr;
+};
+
+std::vector<char> ReadAll(const std::filesystem::path& path);
+
+// A member of the archive the installer carries (named by VORLUNE_PAYLOAD_ZIP).
+struct Member {
+  std::uint32_t crc = 0;
+  std::uint64_t size = 0;
+  unsigned long dos_date = 0;  // DOS date in the high word, time in the low word
+};
+std::map<std::string, Member> PayloadMembers();
+
+// Whole installations: the payload's members at hand, and the checks every run makes.
+class InstallScenario : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs the wizard to the location page, puts `directory` into the box (unless null) and
+  // presses "安装".
+  void StartInstall(WizardSession& session, const std::string* directory = nullptr);
+  // Waits for the finished page, checking what the driver sees on the way.
+  void ExpectRunsToTheFinishedPage(WizardSession& session);
+  // Every member in place, byte for byte, with its time from the archive and normal attributes.
+  void ExpectInstalledIn(const std::filesystem::path& directory);
+  void ExpectNoDesktopEntries();
+  // After a failed run: the reason was shown (the message holds each of `reasons`; the whole
+  // message goes to `shown` when given), and the location page is back, ready for another try,
+  // with no desktop entries made.
+  void ExpectReportedAndBackOnTheLocationPage(WizardSession& session,
+                                              std::initializer_list<std::string_view> reasons,
+                                              std::string* shown = nullptr);
+  void ExpectReportedAndBackOnTheLocationPage(WizardSession& session, std::string_view reason) {
+    ExpectReportedAndBackOnTheLocationPage(session, {reason});
+  }
+  // "完成", and exit code 0.
+  void Finish(WizardSession& session);
+
+  std::map<std::string, Member> members_;
 };
 
 }  // namespace vorlune::scenario
