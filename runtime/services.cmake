@@ -34,6 +34,7 @@ endfunction()
 
 vorlune_services_test(text_test ${_services_dir}/text_test.cpp)
 vorlune_services_test(member_name_test ${_services_dir}/member_name_test.cpp)
+vorlune_services_test(failure_test ${_services_dir}/failure_test.cpp)
 vorlune_services_test(extract_test ${_services_dir}/extract_test.cpp
                       ${_services_dir}/extract_test_archive.cpp)
 if(VORLUNE_WINDOWS)

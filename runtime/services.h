@@ -47,6 +47,6 @@ Text AbsolutePath(const Text& path);
 
 // Why the last failing service call on this thread failed, in words a person can read: what
 // failed (member, path) and the system's own reason. Empty when nothing has failed yet.
-const std::string& LastFailureReason();
+std::string LastFailureReason();
 
 }  // namespace vorlune
