@@ -71,3 +71,15 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     SKIP_RETURN_CODE 77
     TIMEOUT 900)
 endif()
+
+# The service tests and the installations again, under Wine's heap checking (tests/heap_check.sh).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND TARGET services_win_test AND TARGET VorluneSetupDamaged)
+  add_test(NAME heap_check
+           COMMAND ${_tests_dir}/heap_check.sh $<TARGET_FILE:failure_test> $<TARGET_FILE:services_win_test>
+                   $<TARGET_FILE:install_test>)
+  set_tests_properties(heap_check PROPERTIES
+    ENVIRONMENT "VORLUNE_SETUP_EXE=$<TARGET_FILE:VorluneSetup>;VORLUNE_DAMAGED_SETUP_EXE=$<TARGET_FILE:VorluneSetupDamaged>;VORLUNE_PAYLOAD_ZIP=${VORLUNE_PAYLOAD_ARCHIVE}"
+    RUN_SERIAL TRUE
+    RESOURCE_LOCK vorlune_temporary_copy
+    TIMEOUT 900)
+endif()

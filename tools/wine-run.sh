@@ -9,7 +9,8 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 export WINEPREFIX=${VORLUNE_WINEPREFIX:-$root/build/wine-prefix}
-export WINEARCH=win64 WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+# VORLUNE_WINEDEBUG turns Wine's debug channels on for one run (warn+heap: heap checking).
+export WINEARCH=win64 WINEDEBUG=${VORLUNE_WINEDEBUG:--all} LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 [ -f "$WINEPREFIX/.vorlune-ready" ] || "$here/wine-prefix.sh"
