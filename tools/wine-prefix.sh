@@ -6,8 +6,9 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${VORLUNE_WINEPREFIX:-$root/build/wine-prefix}
 export WINEARCH=win64 WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
-# No Mono or Gecko: nothing here needs them, and their installers would ask through a dialog.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko: nothing here needs them, and their installers would ask through a dialog. No
+# menu builder: it would turn the desktop entries the tests make into menu items of this machine.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 stamp=$WINEPREFIX/.vorlune-ready
 unmanaged=$WINEPREFIX/.vorlune-unmanaged
 

@@ -11,7 +11,7 @@ root=$(dirname "$here")
 export WINEPREFIX=${VORLUNE_WINEPREFIX:-$root/build/wine-prefix}
 # VORLUNE_WINEDEBUG turns Wine's debug channels on for one run (warn+heap: heap checking).
 export WINEARCH=win64 WINEDEBUG=${VORLUNE_WINEDEBUG:--all} LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 [ -f "$WINEPREFIX/.vorlune-ready" ] || "$here/wine-prefix.sh"
 
