@@ -43,8 +43,15 @@ if ! cmake --build "$build" -j "$jobs" >"$build/build.log" 2>&1; then
 fi
 
 mkdir -p "$build/artifacts"
-# The extract target writes thousands of small trees a second: keep them in memory if possible.
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
+# The extract target writes thousands of small trees a second: keep them in memory if possible,
+# in a folder of this run's own that goes when it ends, however the fuzzer ended.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  TMPDIR=$(mktemp -d /dev/shm/vorlune-fuzz.XXXXXX)
+else
+  TMPDIR=$(mktemp -d -t vorlune-fuzz.XXXXXX)
+fi
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT
 status=0
 # target, share of the time in percent, seeds, longest input
 run() {
