@@ -1,21 +1,4 @@
-# Cross build for Windows with MinGW-w64 (i686-w64-mingw32).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for Windows with MinGW-w64 (i686-w64-mingw32): the shipped installer.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(VORLUNE_TRIPLE i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_ASM_COMPILER i686-w64-mingw32-gcc)
-
-# Static libraries built by tools/build-mingw-deps.sh live under build/deps/<triple>.
-get_filename_component(_vorlune_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-if(VORLUNE_DEPS_PREFIX)
-  set(CMAKE_FIND_ROOT_PATH /usr/${VORLUNE_TRIPLE} "${VORLUNE_DEPS_PREFIX}")
-else()
-  set(CMAKE_FIND_ROOT_PATH /usr/${VORLUNE_TRIPLE} "${_vorlune_root}/build/deps/${VORLUNE_TRIPLE}")
-endif()
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)
