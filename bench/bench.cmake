@@ -3,10 +3,8 @@
 # the installer takes to show its window.
 
 if(NOT VORLUNE_WINDOWS)
-  add_executable(vorlune-bench-archives ${CMAKE_CURRENT_LIST_DIR}/make_archives.cpp
-                                        ${CMAKE_CURRENT_LIST_DIR}/zip_writer.cpp)
-  target_include_directories(vorlune-bench-archives PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(vorlune-bench-archives PRIVATE vorlune::zlib)
+  add_executable(vorlune-bench-archives ${CMAKE_CURRENT_LIST_DIR}/make_archives.cpp)
+  target_link_libraries(vorlune-bench-archives PRIVATE vorlune_zip_writer)
   target_compile_options(vorlune-bench-archives PRIVATE ${VORLUNE_WARNINGS})
 
   add_executable(vorlune-bench-floor ${CMAKE_CURRENT_LIST_DIR}/floor.cpp)

@@ -13,14 +13,15 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "bench/zip_writer.h"
+#include "tools/zip_writer.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using vorlune::bench::ZipWriter;
+using Bytes = std::string;
+using vorlune::ZipMember;
 
 class Random {
  public:
@@ -77,7 +78,7 @@ Bytes TextLike(std::size_t size, Random& random) {
 // Mostly random bytes with a few short runs of zeros: barely compressible, like a library that
 // is largely compressed resources (about 1.03:1).
 Bytes BinaryLike(std::size_t size, Random& random) {
-  Bytes out(size);
+  Bytes out(size, '\0');
   for (std::size_t i = 0; i < size;) {
     if (random.Below(1000) < 1) {
       const std::size_t run = 24 + random.Below(48);
@@ -121,49 +122,46 @@ Bytes ExeLike(std::size_t size, Random& random) {
   return out;
 }
 
-void AddProductSet(ZipWriter& zip, const std::string& folder, std::uint64_t seed) {
+void AddProductSet(std::vector<ZipMember>& zip, const std::string& folder, std::uint64_t seed) {
   Random random(seed);
-  ZipWriter::Options options;
-  if (!folder.empty()) zip.AddDirectory(folder);
-  options.dos_date = 0x4E92;  // 2019-04-18 10:23:58
-  options.dos_time = 0x52FD;
-  zip.AddFile(folder + "data", TextLike(2'668'979, random), options);
-  options.dos_date = 0x4E4B;  // 2019-02-11 11:52:06
-  options.dos_time = 0x5E83;
-  zip.AddFile(folder + "companion.dll", BinaryLike(4'795'392, random), options);
-  options.dos_date = 0x5593;  // 2022-12-19 14:55:34
-  options.dos_time = 0x76F1;
-  zip.AddFile(folder + "Vorlune1.5.exe", ExeLike(1'245'184, random), options);
+  if (!folder.empty()) zip.push_back(vorlune::ZipFolder(folder));
+  zip.emplace_back(folder + "data", TextLike(2'668'979, random));  // dated 2019-04-18 10:23:58
+  ZipMember& dll = zip.emplace_back(folder + "companion.dll", BinaryLike(4'795'392, random));
+  dll.dos_date = 0x4E4B;  // 2019-02-11 11:52:06
+  dll.dos_time = 0x5E83;
+  ZipMember& exe = zip.emplace_back(folder + "Vorlune1.5.exe", ExeLike(1'245'184, random));
+  exe.dos_date = 0x5593;  // 2022-12-19 14:55:34
+  exe.dos_time = 0x76F1;
 }
 
 Bytes Product() {
-  ZipWriter zip;
+  std::vector<ZipMember> zip;
   AddProductSet(zip, "", 1);
-  return zip.Finish();
+  return vorlune::WriteZip(zip);
 }
 
 Bytes Product20() {
-  ZipWriter zip;
+  std::vector<ZipMember> zip;
   for (int copy = 1; copy <= 20; ++copy) {
     char folder[16];
     std::snprintf(folder, sizeof folder, "copy%02d/", copy);
     AddProductSet(zip, folder, 100 + copy);
   }
-  return zip.Finish();
+  return vorlune::WriteZip(zip);
 }
 
 // 50 folders two levels deep ("group3/set07/"), 100 files each.
 Bytes SmallFiles() {
   Random random(7);
-  ZipWriter zip;
+  std::vector<ZipMember> zip;
   for (int group = 0; group < 5; ++group) {
     const std::string group_name = "group" + std::to_string(group) + "/";
-    zip.AddDirectory(group_name);
+    zip.push_back(vorlune::ZipFolder(group_name));
     for (int set = 0; set < 10; ++set) {
       char set_name[16];
       std::snprintf(set_name, sizeof set_name, "set%02d/", set);
       const std::string folder = group_name + set_name;
-      zip.AddDirectory(folder);
+      zip.push_back(vorlune::ZipFolder(folder));
       for (int file = 0; file < 100; ++file) {
         const std::size_t size = 1024 + random.Below(7 * 1024 + 1);
         char name[32];
@@ -182,11 +180,11 @@ Bytes SmallFiles() {
             data = ExeLike(size, random);
             break;
         }
-        zip.AddFile(folder + name, data);
+        zip.emplace_back(folder + name, std::move(data));
       }
     }
   }
-  return zip.Finish();
+  return vorlune::WriteZip(zip);
 }
 
 bool Write(const std::filesystem::path& path, const Bytes& bytes) {
@@ -194,8 +192,7 @@ bool Write(const std::filesystem::path& path, const Bytes& bytes) {
   partial += ".partial";
   {
     std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) return false;
   }
   std::error_code error;
@@ -207,7 +204,7 @@ bool Write(const std::filesystem::path& path, const Bytes& bytes) {
 void ReportRatios() {
   Random random(1);
   const auto show = [](const char* what, const Bytes& data) {
-    const auto packed = vorlune::bench::RawDeflate(data, 6);
+    const Bytes packed = vorlune::RawDeflate(data);
     std::printf("%-8s %9zu -> %9zu  %.3f:1\n", what, data.size(), packed.size(),
                 static_cast<double>(data.size()) / static_cast<double>(packed.size()));
   };

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "bench/zip_writer.h"
+#include "tools/zip_writer.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using vorlune::bench::ZipWriter;
+using Bytes = std::string;
+using vorlune::WriteZip;
+using vorlune::ZipFolder;
+using vorlune::ZipMember;
 namespace fs = std::filesystem;
-
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 Bytes Repeated(const std::string& text, int times) {
   Bytes out;
@@ -27,15 +27,15 @@ Bytes Repeated(const std::string& text, int times) {
 }
 
 void Put32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>(value >> (8 * i));
 }
 void Put16(Bytes& bytes, std::size_t offset, std::uint16_t value) {
-  bytes[offset] = static_cast<std::uint8_t>(value);
-  bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+  bytes[offset] = static_cast<char>(value);
+  bytes[offset + 1] = static_cast<char>(value >> 8);
 }
 std::uint32_t Get32(const Bytes& bytes, std::size_t offset) {
   std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | bytes[offset + i];
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<std::uint8_t>(bytes[offset + i]);
   return value;
 }
 
@@ -43,17 +43,12 @@ std::uint32_t Get32(const Bytes& bytes, std::size_t offset) {
 std::size_t Central(const Bytes& zip) { return Get32(zip, zip.size() - 22 + 16); }
 
 Bytes One(const std::string& name, const Bytes& data, std::uint16_t method) {
-  ZipWriter zip;
-  ZipWriter::Options options;
-  options.method = method;
-  zip.AddFile(name, data, options);
-  return zip.Finish();
+  return WriteZip({{name, data, method}});
 }
 
 void Write(const fs::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace
@@ -69,40 +64,28 @@ int main(int argc, char** argv) {
   fs::create_directories(names);
   const Bytes text = Repeated("Vorlune setup line of text. ", 12);
 
-  Write(archives / "stored.zip", One("readme.txt", Text("hello, vorlune\n"), 0));
+  Write(archives / "stored.zip", One("readme.txt", "hello, vorlune\n", 0));
   Write(archives / "deflated.zip", One("Vorlune1.5.exe", text, 8));
   Write(archives / "empty_member.zip", One("empty.dat", {}, 8));
+  Write(archives / "nested.zip", WriteZip({
+                                     ZipFolder("docs/"),
+                                     ZipFolder("docs/en/"),
+                                     {"docs/en/guide.txt", text},
+                                     {"lib/deep/er/plugin.dll", "MZ\x90"},
+                                     {"Vorlune1.5.exe", "MZ", 0},
+                                 }));
   {
-    ZipWriter zip;
-    zip.AddDirectory("docs/");
-    zip.AddDirectory("docs/en/");
-    zip.AddFile("docs/en/guide.txt", text);
-    zip.AddFile("lib/deep/er/plugin.dll", Text("MZ\x90"));
-    ZipWriter::Options stored;
-    stored.method = 0;
-    zip.AddFile("Vorlune1.5.exe", Text("MZ"), stored);
-    Write(archives / "nested.zip", zip.Finish());
-  }
-  {
-    ZipWriter zip;
-    ZipWriter::Options utf8;
+    ZipMember utf8("说明/读我.txt", text);
     utf8.flags = 1 << 11;
-    zip.AddFile("说明/读我.txt", text, utf8);
-    Write(archives / "utf8_name.zip", zip.Finish());
+    Write(archives / "utf8_name.zip", WriteZip({utf8}));
   }
   {
-    ZipWriter zip;
-    ZipWriter::Options wide;
+    ZipMember wide("big/part.bin", text);
     wide.zip64 = true;
-    zip.AddFile("big/part.bin", text, wide);
-    Write(archives / "zip64.zip", zip.Finish(true));
+    wide.made_by = 45;
+    Write(archives / "zip64.zip", WriteZip({wide}, true));
   }
-  {
-    ZipWriter zip;
-    zip.AddFile("same.txt", Text("first"));
-    zip.AddFile("same.txt", Text("second"));
-    Write(archives / "duplicate.zip", zip.Finish());
-  }
+  Write(archives / "duplicate.zip", WriteZip({{"same.txt", "first"}, {"same.txt", "second"}}));
 
   // Damaged copies of deflated.zip: the central entry is at Central(), the local one at 0.
   const Bytes base = One("Vorlune1.5.exe", text, 8);
@@ -155,11 +138,7 @@ int main(int argc, char** argv) {
     Write(archives / "truncated_data.zip", cut);
   }
   Write(archives / "no_end_record.zip", Bytes(base.begin(), base.end() - 22));
-  {
-    ZipWriter zip;
-    zip.AddFile("../escape.txt", Text("x"));
-    Write(archives / "parent_name.zip", zip.Finish());
-  }
+  Write(archives / "parent_name.zip", One("../escape.txt", "x", 8));
 
   const char* const kNames[] = {
       "Vorlune1.5.exe", "docs/en/guide.txt", "docs/", "a\\b\\c.txt", "../up",        "a/../../up",

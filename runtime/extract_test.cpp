@@ -14,16 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "runtime/extract_test_archive.h"
+#include "runtime/extract_test_data.h"
+#include "tools/zip_writer.h"
 
 namespace vorlune::extract {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::BuildZip;
 using testing::MixedData;
-using testing::RawDeflate;
-using testing::TestMember;
 
 std::string Utf8(const fs::path& path) {
   const std::u8string text = path.u8string();
@@ -64,8 +62,8 @@ class ExtractTest : public ::testing::Test {
     fs::remove_all(root_, ignored);
   }
 
-  Result Run(const std::vector<TestMember>& members, FileSystem& file_system = SystemFileSystem()) {
-    WriteFile(archive_, BuildZip(members));
+  Result Run(const std::vector<ZipMember>& members, FileSystem& file_system = SystemFileSystem()) {
+    WriteFile(archive_, WriteZip(members));
     return Extract(file_system, Utf8(archive_), Utf8(target_));
   }
 
@@ -75,12 +73,12 @@ class ExtractTest : public ::testing::Test {
 };
 
 TEST_F(ExtractTest, WritesEveryKindOfMember) {
-  TestMember unix_file{"unixfile", "u"};
+  ZipMember unix_file{"unixfile", "u"};
   unix_file.made_by = (3 << 8) | 20;  // the low byte holds no DOS attributes there
   unix_file.external_attributes = (0100644u << 16) | 0x10;
-  TestMember attribute_directory{"attrdir"};
+  ZipMember attribute_directory{"attrdir"};
   attribute_directory.external_attributes = 0x10;
-  const std::vector<TestMember> members = {
+  const std::vector<ZipMember> members = {
       {"stored.txt", "plain text", 0},
       {"deflated.bin", MixedData(10'000, 1)},
       {"a/b/c/nested.txt", "deep"},
@@ -98,7 +96,7 @@ TEST_F(ExtractTest, WritesEveryKindOfMember) {
   ASSERT_EQ(result.outcome, Outcome::kDone) << result.reason;
   EXPECT_TRUE(result.reason.empty());
 
-  for (const TestMember& member : members) {
+  for (const ZipMember& member : members) {
     fs::path path = target_;
     std::string name = member.name;
     std::replace(name.begin(), name.end(), '\\', '/');
@@ -114,7 +112,7 @@ TEST_F(ExtractTest, WritesEveryKindOfMember) {
 }
 
 TEST_F(ExtractTest, ManySmallFilesInManyFolders) {
-  std::vector<TestMember> members;
+  std::vector<ZipMember> members;
   for (int i = 0; i < 400; ++i) {
     const std::string name =
         std::to_string(i % 20).insert(0, "d/").append("/f") + std::to_string(i) + ".txt";
@@ -123,7 +121,7 @@ TEST_F(ExtractTest, ManySmallFilesInManyFolders) {
   }
   const Result result = Run(members);
   ASSERT_EQ(result.outcome, Outcome::kDone) << result.reason;
-  for (const TestMember& member : members) {
+  for (const ZipMember& member : members) {
     EXPECT_EQ(ReadFile(target_ / member.name), member.data) << member.name;
   }
 }
@@ -151,7 +149,7 @@ TEST_F(ExtractTest, ReplacesExistingFilesWithoutLeftovers) {
 }
 
 TEST_F(ExtractTest, TakesTimesFromTheDosDateAndTimeAsLocalTime) {
-  TestMember member{"dated.txt", "x"};
+  ZipMember member{"dated.txt", "x"};
   member.dos_date = (42 << 9) | (12 << 5) | 19;         // 2022-12-19
   member.dos_time = (14 << 11) | (55 << 5) | (34 / 2);  // 14:55:34
   ASSERT_EQ(Run({member}).outcome, Outcome::kDone);
@@ -173,7 +171,7 @@ TEST_F(ExtractTest, TakesTimesFromTheDosDateAndTimeAsLocalTime) {
 // one after is never written, and nothing of the damaged one is left.
 struct DataFaultCase {
   std::string label;
-  TestMember member;
+  ZipMember member;
   std::string reason;
 };
 
@@ -181,8 +179,8 @@ void PrintTo(const DataFaultCase& fault, std::ostream* out) { *out << fault.labe
 
 std::string Sample() { return MixedData(700'000, 7); }
 
-TestMember Damaged(std::function<void(TestMember&)> damage) {
-  TestMember member{"bad.bin", Sample()};
+ZipMember Damaged(std::function<void(ZipMember&)> damage) {
+  ZipMember member{"bad.bin", Sample()};
   damage(member);
   return member;
 }
@@ -190,28 +188,28 @@ TestMember Damaged(std::function<void(TestMember&)> damage) {
 std::vector<DataFaultCase> DataFaultCases() {
   const std::string deflated = RawDeflate(Sample());
   return {
-      {"Crc", Damaged([](TestMember& m) { m.recorded_crc = 0xDEADBEEF; }), "CRC"},
-      {"CrcStored", Damaged([](TestMember& m) { m.method = 0, m.recorded_crc = 1; }), "CRC"},
+      {"Crc", Damaged([](ZipMember& m) { m.recorded_crc = 0xDEADBEEF; }), "CRC"},
+      {"CrcStored", Damaged([](ZipMember& m) { m.method = 0, m.recorded_crc = 1; }), "CRC"},
       {"TruncatedStream",
-       Damaged([&](TestMember& m) { m.compressed = deflated.substr(0, deflated.size() / 2); }),
+       Damaged([&](ZipMember& m) { m.compressed = deflated.substr(0, deflated.size() / 2); }),
        "数据不完整"},
       {"CorruptStream",
-       Damaged([&](TestMember& m) { m.compressed = std::string("\x06").append(deflated, 1); }),
+       Damaged([&](ZipMember& m) { m.compressed = std::string("\x06").append(deflated, 1); }),
        "数据损坏"},
-      {"CorruptMidway", Damaged([&](TestMember& m) {
+      {"CorruptMidway", Damaged([&](ZipMember& m) {
          m.compressed = deflated;
          for (std::size_t i = deflated.size() / 2; i < deflated.size() / 2 + 64; ++i) {
            (*m.compressed)[i] = static_cast<char>(0xFF);
          }
        }),
        "数据"},
-      {"Encrypted", Damaged([](TestMember& m) { m.flags = 1; }), "加密"},
-      {"MethodBzip2", Damaged([](TestMember& m) { m.method = 12; }), "不支持的压缩方法（12）"},
-      {"MethodAes", Damaged([](TestMember& m) { m.method = 99; }), "不支持的压缩方法（99）"},
-      {"LongerThanRecorded", Damaged([](TestMember& m) { m.recorded_size = 600'000; }), "长"},
-      {"LongerStored", Damaged([](TestMember& m) { m.method = 0, m.recorded_size = 10; }), "长"},
-      {"ShorterThanRecorded", Damaged([](TestMember& m) { m.recorded_size = 700'001; }), "短"},
-      {"ShorterStored", Damaged([](TestMember& m) { m.method = 0, m.recorded_size = 800'000; }),
+      {"Encrypted", Damaged([](ZipMember& m) { m.flags = 1; }), "加密"},
+      {"MethodBzip2", Damaged([](ZipMember& m) { m.method = 12; }), "不支持的压缩方法（12）"},
+      {"MethodAes", Damaged([](ZipMember& m) { m.method = 99; }), "不支持的压缩方法（99）"},
+      {"LongerThanRecorded", Damaged([](ZipMember& m) { m.recorded_size = 600'000; }), "长"},
+      {"LongerStored", Damaged([](ZipMember& m) { m.method = 0, m.recorded_size = 10; }), "长"},
+      {"ShorterThanRecorded", Damaged([](ZipMember& m) { m.recorded_size = 700'001; }), "短"},
+      {"ShorterStored", Damaged([](ZipMember& m) { m.method = 0, m.recorded_size = 800'000; }),
        "短"},
   };
 }
@@ -274,11 +272,11 @@ TEST_F(ExtractTest, CannotStartWithoutAZipArchive) {
     std::string label;
     std::string bytes;
   };
-  std::string whole = BuildZip({{"a.txt", MixedData(5'000, 4)}});
+  std::string whole = WriteZip({{"a.txt", MixedData(5'000, 4)}});
   const std::vector<Case> cases = {
       {"text file", "this is not an archive"},
       {"empty file", ""},
-      {"archive without members", BuildZip({})},
+      {"archive without members", WriteZip({})},
       {"leading junk", std::string("MZ").append(whole)},
       {"directory cut off", whole.substr(0, whole.size() - 30)},
   };
@@ -292,7 +290,7 @@ TEST_F(ExtractTest, CannotStartWithoutAZipArchive) {
 }
 
 TEST_F(ExtractTest, LocalHeaderDisagreeingWithTheDirectoryFailsTheMember) {
-  std::string archive = BuildZip({{"patched.txt", "data"}});
+  std::string archive = WriteZip({{"patched.txt", "data"}});
   archive[14] = static_cast<char>(archive[14] ^ 0xFF);  // the local header's CRC-32
   WriteFile(archive_, archive);
   const Result result = Extract(SystemFileSystem(), Utf8(archive_), Utf8(target_));
@@ -303,7 +301,7 @@ TEST_F(ExtractTest, LocalHeaderDisagreeingWithTheDirectoryFailsTheMember) {
 }
 
 TEST_F(ExtractTest, NoArchiveForEmptyPathsOrAMissingFile) {
-  WriteFile(archive_, BuildZip({{"a.txt", "a"}}));
+  WriteFile(archive_, WriteZip({{"a.txt", "a"}}));
   EXPECT_EQ(Extract(SystemFileSystem(), "", Utf8(target_)).outcome, Outcome::kNoArchive);
   EXPECT_EQ(Extract(SystemFileSystem(), Utf8(archive_), "").outcome, Outcome::kNoArchive);
   const Result missing = Extract(SystemFileSystem(), Utf8(root_ / "missing.zip"), Utf8(target_));
@@ -437,11 +435,11 @@ TEST_F(ExtractTest, FileInUseStopsTheRunAndStaysAsItWas) {
 
 TEST_F(ExtractTest, NeverWritesPastTheRecordedSize) {
   FaultyFileSystem counting;
-  TestMember longer{"longer.bin", MixedData(900'000, 8)};
+  ZipMember longer{"longer.bin", MixedData(900'000, 8)};
   longer.recorded_size = 520'000;
-  TestMember stored{"stored.bin", MixedData(900'000, 8), 0};
+  ZipMember stored{"stored.bin", MixedData(900'000, 8), 0};
   stored.recorded_size = 520'000;
-  for (const TestMember& member : {longer, stored}) {
+  for (const ZipMember& member : {longer, stored}) {
     EXPECT_EQ(Run({member}, counting).outcome, Outcome::kMemberFailed);
     EXPECT_LE(counting.written[member.name], 520'000u) << member.name;
   }
@@ -449,7 +447,7 @@ TEST_F(ExtractTest, NeverWritesPastTheRecordedSize) {
 
 TEST(Verify, AddsUpASoundArchive) {
   const std::string archive =
-      BuildZip({{"a.bin", MixedData(300'000, 1)}, {"dir/"}, {"dir/b.txt", "bee", 0}});
+      WriteZip({{"a.bin", MixedData(300'000, 1)}, {"dir/"}, {"dir/b.txt", "bee", 0}});
   std::uint64_t total = 0;
   const std::string reason = Verify(std::as_bytes(std::span(archive)), total);
   EXPECT_TRUE(reason.empty()) << reason;
@@ -459,12 +457,12 @@ TEST(Verify, AddsUpASoundArchive) {
 TEST(Verify, NamesWhatIsWrong) {
   const std::string deflated = RawDeflate(Sample());
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {BuildZip({{"a.txt", "a"}, Damaged([](TestMember& m) { m.recorded_crc = 7; })}), "CRC"},
-      {BuildZip({Damaged([](TestMember& m) { m.method = 12; })}), "不支持的压缩方法"},
-      {BuildZip({Damaged([](TestMember& m) { m.flags = 1; })}), "加密"},
-      {BuildZip({Damaged([&](TestMember& m) { m.compressed = deflated.substr(0, 1000); })}),
+      {WriteZip({{"a.txt", "a"}, Damaged([](ZipMember& m) { m.recorded_crc = 7; })}), "CRC"},
+      {WriteZip({Damaged([](ZipMember& m) { m.method = 12; })}), "不支持的压缩方法"},
+      {WriteZip({Damaged([](ZipMember& m) { m.flags = 1; })}), "加密"},
+      {WriteZip({Damaged([&](ZipMember& m) { m.compressed = deflated.substr(0, 1000); })}),
        "数据不完整"},
-      {BuildZip({{"../x", "x"}}), "不安全"},
+      {WriteZip({{"../x", "x"}}), "不安全"},
       {"not an archive", "ZIP"},
   };
   for (const auto& [archive, expected] : cases) {

@@ -15,19 +15,18 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/extract_test_archive.h"
+#include "runtime/extract_test_data.h"
 #include "runtime/extract_win.h"
 #include "runtime/services.h"
 #include "runtime/shell_win.h"
 #include "runtime/wide_win.h"
+#include "tools/zip_writer.h"
 
 namespace vorlune {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::BuildZip;
 using testing::MixedData;
-using testing::TestMember;
 
 std::string Utf8(const fs::path& path) { return Narrow(path.wstring()); }
 fs::path PathOf(std::string_view utf8) { return fs::path(Widen(utf8)); }
@@ -237,9 +236,9 @@ std::string Cp936(std::string_view utf8) { return Utf8ToCodePage(utf8, 936); }
 TEST_F(ServicesWin, ExtractsIntoAChinesePathWithCodePageNames) {
   fs::create_directories(root_ / L"压缩包");
   const fs::path archive = root_ / L"压缩包" / L"安装包.zip";
-  TestMember utf8_member("ユニコード.txt", "flagged");
+  ZipMember utf8_member("ユニコード.txt", "flagged");
   utf8_member.flags = 1 << 11;
-  WriteFile(archive, BuildZip({
+  WriteFile(archive, WriteZip({
                          {Cp936("中文名.txt"), "gbk"},
                          {Cp936("说明/嘰.txt"), "trail byte 0x5C"},  // 嘰 is 0x87 0x5C
                          utf8_member,
@@ -270,7 +269,7 @@ TEST_F(ServicesWin, ExtractResultsAndReasons) {
   EXPECT_EQ(ExtractArchive(TextOf(root_ / L"不存在.zip"), TextOf(target)), -1);
   EXPECT_TRUE(Contains(LastFailureReason(), "不存在.zip")) << LastFailureReason();
   EXPECT_EQ(ExtractArchive(Text(), TextOf(target)), -1);
-  WriteFile(root_ / "a.zip", BuildZip({{"a.txt", "a"}}));
+  WriteFile(root_ / "a.zip", WriteZip({{"a.txt", "a"}}));
   EXPECT_EQ(ExtractArchive(TextOf(root_ / "a.zip"), Text()), -1);
 
   WriteFile(root_ / "text.zip", "not an archive");
@@ -282,7 +281,7 @@ TEST_F(ServicesWin, FileInUseStopsExtractionAndStaysIntact) {
   const fs::path target = root_ / L"安装";
   fs::create_directories(target);
   WriteFile(target / "Vorlune1.5.exe", "the running program");
-  WriteFile(root_ / "p.zip", BuildZip({{"first.txt", "first"},
+  WriteFile(root_ / "p.zip", WriteZip({{"first.txt", "first"},
                                        {"Vorlune1.5.exe", MixedData(300'000, 2)},
                                        {"after.txt", "after"}}));
   {

@@ -16,16 +16,16 @@
 
 namespace {
 
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+bool ReadFile(const std::string& path, std::string& bytes) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
 }
 
-bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+bool WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  out.write(bytes.data(), std::streamsize(bytes.size()));
   out.close();
   if (out) return true;
   // A half-written archive must not look up to date to the build.
@@ -41,16 +41,16 @@ int Usage() {
 }
 
 // The first member's stored name, read from the first local header.
-std::string FirstMemberName(const std::vector<std::uint8_t>& zip) {
+std::string FirstMemberName(const std::string& zip) {
   if (zip.size() < 30) return {};
-  const std::size_t len = zip[26] | zip[27] << 8;
+  const std::size_t len = std::uint8_t(zip[26]) | std::uint8_t(zip[27]) << 8;
   if (30 + len > zip.size()) return {};
-  return std::string(zip.begin() + 30, zip.begin() + 30 + std::ptrdiff_t(len));
+  return zip.substr(30, len);
 }
 
 int CorruptCrc(int argc, char** argv) {
   if (argc != 4 && argc != 5) return Usage();
-  std::vector<std::uint8_t> zip;
+  std::string zip;
   if (!ReadFile(argv[2], zip)) {
     std::fprintf(stderr, "make-payload: cannot read %s\n", argv[2]);
     return 1;
@@ -79,19 +79,20 @@ int main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     const std::size_t eq = arg.find('=');
     const std::size_t at = arg.rfind('@');
-    vorlune::ZipMember member;
+    vorlune::ZipTime time;
     if (eq == 0 || eq == std::string_view::npos || at == std::string_view::npos || at < eq ||
-        !vorlune::ParseZipTime(arg.substr(at + 1), member.time)) {
+        !vorlune::ParseZipTime(arg.substr(at + 1), time)) {
       std::fprintf(stderr, "make-payload: bad member \"%s\"\n", argv[i]);
       return Usage();
     }
-    member.name = std::string(arg.substr(0, eq));
     const std::string file(arg.substr(eq + 1, at - eq - 1));
-    if (!ReadFile(file, member.data)) {
+    std::string data;
+    if (!ReadFile(file, data)) {
       std::fprintf(stderr, "make-payload: cannot read %s\n", file.c_str());
       return 1;
     }
-    members.push_back(std::move(member));
+    members.push_back(
+        vorlune::PayloadMember(std::string(arg.substr(0, eq)), std::move(data), time));
   }
   try {
     if (!WriteFile(argv[1], vorlune::WriteZip(members))) {

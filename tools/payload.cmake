@@ -7,12 +7,13 @@ target_include_directories(vorlune_payload_check PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(vorlune_payload_check PRIVATE vorlune::minizip)
 target_compile_options(vorlune_payload_check PRIVATE ${VORLUNE_WARNINGS})
 
-if(NOT VORLUNE_WINDOWS)
-  add_library(vorlune_zip_writer STATIC ${CMAKE_CURRENT_LIST_DIR}/zip_writer.cpp)
-  target_include_directories(vorlune_zip_writer PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(vorlune_zip_writer PRIVATE vorlune::zlib)
-  target_compile_options(vorlune_zip_writer PRIVATE ${VORLUNE_WARNINGS})
+# The ZIP writer behind the payload, the benchmark archives and the extraction tests' archives.
+add_library(vorlune_zip_writer STATIC ${CMAKE_CURRENT_LIST_DIR}/zip_writer.cpp)
+target_include_directories(vorlune_zip_writer PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(vorlune_zip_writer PRIVATE vorlune::zlib)
+target_compile_options(vorlune_zip_writer PRIVATE ${VORLUNE_WARNINGS})
 
+if(NOT VORLUNE_WINDOWS)
   add_executable(make-payload ${CMAKE_CURRENT_LIST_DIR}/make_payload.cpp)
   target_link_libraries(make-payload PRIVATE vorlune_zip_writer)
   target_compile_options(make-payload PRIVATE ${VORLUNE_WARNINGS})

@@ -23,33 +23,36 @@ namespace vorlune {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using Bytes = std::string;
 
 std::uint32_t Get(const Bytes& b, std::size_t at, int n) {
   std::uint32_t v = 0;
-  for (int i = n - 1; i >= 0; --i) v = v << 8 | b.at(at + i);
+  for (int i = n - 1; i >= 0; --i) v = v << 8 | std::uint8_t(b.at(at + i));
   return v;
 }
 
 void Set(Bytes& b, std::size_t at, int n, std::uint32_t v) {
-  for (int i = 0; i < n; ++i) b.at(at + i) = std::uint8_t(v >> (8 * i));
+  for (int i = 0; i < n; ++i) b.at(at + i) = char(v >> (8 * i));
 }
 
 // Something deflate can shrink but not to nothing, like a real program.
 Bytes Content(std::size_t size, std::uint32_t seed) {
-  Bytes out(size);
+  Bytes out(size, '\0');
   for (std::size_t i = 0; i < size; ++i) {
     seed = seed * 1103515245 + 12345;
-    out[i] = (i % 7 < 4) ? std::uint8_t("MZ.text.data"[i % 12]) : std::uint8_t(seed >> 24);
+    out[i] = (i % 7 < 4) ? "MZ.text.data"[i % 12] : char(seed >> 24);
   }
   return out;
 }
 
+const ZipTime kTimes[] = {
+    {2019, 4, 18, 10, 23, 58}, {2019, 2, 11, 11, 52, 6}, {2022, 12, 19, 14, 55, 34}};
+
 std::vector<ZipMember> Product(std::string data = "data", std::string dll = "vorlune-core.dll",
                                std::string exe = "Vorlune1.5.exe") {
-  return {{data, Content(6000, 1), {2019, 4, 18, 10, 23, 58}, true},
-          {dll, Content(9000, 2), {2019, 2, 11, 11, 52, 6}, true},
-          {exe, Content(12000, 3), {2022, 12, 19, 14, 55, 34}, true}};
+  return {PayloadMember(data, Content(6000, 1), kTimes[0]),
+          PayloadMember(dll, Content(9000, 2), kTimes[1]),
+          PayloadMember(exe, Content(12000, 3), kTimes[2])};
 }
 
 std::vector<std::string> Check(const Bytes& zip) {
@@ -217,9 +220,9 @@ TEST(PayloadCheck, AcceptsArchivesThatCanBeInstalled) {
 
   // Stored members, folders and deeper files beside the executable, which need not come last.
   std::vector<ZipMember> mixed = Product();
-  for (ZipMember& m : mixed) m.deflate = false;
-  mixed.insert(mixed.begin() + 1, ZipMember{"docs/", {}, {2020, 1, 2, 3, 4, 6}, false});
-  mixed.push_back(ZipMember{"docs/readme.txt", Content(300, 9), {2020, 1, 2, 3, 4, 6}, true});
+  for (ZipMember& m : mixed) m.method = 0;
+  mixed.insert(mixed.begin() + 1, PayloadMember("docs/", {}, {2020, 1, 2, 3, 4, 6}, false));
+  mixed.push_back(PayloadMember("docs/readme.txt", Content(300, 9), {2020, 1, 2, 3, 4, 6}));
   std::rotate(mixed.begin(), mixed.begin() + 3, mixed.end());
   EXPECT_EQ(Check(WriteZip(mixed)), std::vector<std::string>{});
 }
@@ -231,7 +234,7 @@ int ReadMember(const fs::path& zip_path, const std::string& name, Bytes& out) {
   if (!zip || unzLocateFile(zip.get(), name.c_str(), 1) != UNZ_OK) return UNZ_BADZIPFILE;
   if (unzOpenCurrentFile(zip.get()) != UNZ_OK) return UNZ_BADZIPFILE;
   out.clear();
-  std::uint8_t buf[4096];
+  char buf[4096];
   int n;
   while ((n = unzReadCurrentFile(zip.get(), buf, sizeof buf)) > 0)
     out.insert(out.end(), buf, buf + n);
@@ -249,8 +252,7 @@ class PayloadFiles : public testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   fs::path Write(const std::string& name, const Bytes& bytes) {
-    std::ofstream(dir_ / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(dir_ / name, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
     return dir_ / name;
   }
   static Bytes Read(const fs::path& path) {
@@ -292,7 +294,9 @@ TEST_F(PayloadFiles, MakePayloadIsReproducibleAndLaysTheMembersOutAsAsked) {
   EXPECT_EQ(global.number_entry, 3u);
   EXPECT_EQ(global.size_comment, 0u);
   int rc = unzGoToFirstFile(zip.get());
-  for (const ZipMember& m : product) {
+  for (std::size_t i = 0; i < product.size(); ++i) {
+    const ZipMember& m = product[i];
+    const ZipTime& t = kTimes[i];
     ASSERT_EQ(rc, UNZ_OK);
     unz_file_info64 info{};
     char name[64] = {};
@@ -304,12 +308,12 @@ TEST_F(PayloadFiles, MakePayloadIsReproducibleAndLaysTheMembersOutAsAsked) {
     EXPECT_EQ(info.flag, 0u);  // no data descriptor, no encryption, no UTF-8 flag
     EXPECT_EQ(info.compression_method, 8u);
     EXPECT_EQ(info.external_fa, 0x20u);
-    EXPECT_EQ(info.tmu_date.tm_year, unsigned(m.time.year));
-    EXPECT_EQ(info.tmu_date.tm_mon, unsigned(m.time.month - 1));
-    EXPECT_EQ(info.tmu_date.tm_mday, unsigned(m.time.day));
-    EXPECT_EQ(info.tmu_date.tm_hour, unsigned(m.time.hour));
-    EXPECT_EQ(info.tmu_date.tm_min, unsigned(m.time.minute));
-    EXPECT_EQ(info.tmu_date.tm_sec, unsigned(m.time.second));
+    EXPECT_EQ(info.tmu_date.tm_year, unsigned(t.year));
+    EXPECT_EQ(info.tmu_date.tm_mon, unsigned(t.month - 1));
+    EXPECT_EQ(info.tmu_date.tm_mday, unsigned(t.day));
+    EXPECT_EQ(info.tmu_date.tm_hour, unsigned(t.hour));
+    EXPECT_EQ(info.tmu_date.tm_min, unsigned(t.minute));
+    EXPECT_EQ(info.tmu_date.tm_sec, unsigned(t.second));
     Bytes data;
     EXPECT_EQ(ReadMember(dir_ / "one.zip", m.name, data), UNZ_OK);
     EXPECT_TRUE(data == m.data) << m.name;
@@ -352,7 +356,7 @@ TEST_F(PayloadFiles, CorruptCrcPassesTheCheckButFailsExtraction) {
 TEST(PayloadCheck, StoredBlockLengthMustBeTheArchiveSize) {
   const Bytes zip = Good();
   auto block = [&](std::int32_t count, std::int32_t length) {
-    Bytes b(8 + zip.size() + 16);  // and whatever follows the block in memory
+    Bytes b(8 + zip.size() + 16, 0);  // and whatever follows the block in memory
     Set(b, 0, 4, std::uint32_t(count));
     Set(b, 4, 4, std::uint32_t(length));
     std::copy(zip.begin(), zip.end(), b.begin() + 8);
