@@ -79,6 +79,8 @@ test: native win64 win32 wine-prefix
 	tools/with-display.sh ctest --test-dir $(WIN64) --output-on-failure $(CTEST_ARGS) || fail=1; \
 	echo "== win32 checks"; \
 	ctest --test-dir $(WIN32) --output-on-failure $(CTEST_ARGS) || fail=1; \
+	echo "== formatting"; \
+	$(MAKE) --no-print-directory format-check || fail=1; \
 	if [ $$fail = 0 ]; then echo "all tests passed"; else echo "TESTS FAILED" >&2; fi; \
 	exit $$fail
 

@@ -53,8 +53,8 @@ Text SpecialFolderPath(int code) {
     }
     // The folder's path whether or not the folder is there; it is neither checked nor created.
     wchar_t buffer[MAX_PATH];
-    const HRESULT result = SHGetFolderPathW(nullptr, shell_folder | CSIDL_FLAG_DONT_VERIFY,
-                                            nullptr, SHGFP_TYPE_CURRENT, buffer);
+    const HRESULT result = SHGetFolderPathW(nullptr, shell_folder | CSIDL_FLAG_DONT_VERIFY, nullptr,
+                                            SHGFP_TYPE_CURRENT, buffer);
     if (result != S_OK) {
       FailWith("无法取得特殊文件夹（" + std::to_string(code) + "）的路径",
                static_cast<DWORD>(result));
