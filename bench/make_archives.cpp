@@ -16,30 +16,14 @@
 #include <utility>
 #include <vector>
 
+#include "tools/random.h"
 #include "tools/zip_writer.h"
 
 namespace {
 
 using Bytes = std::string;
+using vorlune::Random;
 using vorlune::ZipMember;
-
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  std::uint32_t Below(std::uint32_t bound) {
-    return static_cast<std::uint32_t>((Next() >> 32) * bound >> 32);
-  }
-  double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
-
- private:
-  std::uint64_t state_;
-};
 
 // Words drawn with a skew towards the first ones, in lines of records: deflates about 5:1, as
 // the payload's data file does.

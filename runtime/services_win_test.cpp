@@ -27,19 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::MixedData;
+using testing::ReadFile;
+using testing::WriteFile;
 
 std::string Utf8(const fs::path& path) { return Narrow(path.wstring()); }
 fs::path PathOf(std::string_view utf8) { return fs::path(Widen(utf8)); }
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 ByteSet BytesOf(std::string_view text) {
   std::vector<std::byte> bytes(text.size());

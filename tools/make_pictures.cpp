@@ -16,7 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "tools/random.h"
+
 namespace {
+
+using vorlune::Random;
 
 struct Colour {
   double r = 0, g = 0, b = 0;
@@ -78,23 +82,6 @@ class Canvas {
   int width_;
   int height_;
   std::vector<Colour> pixels_;
-};
-
-// splitmix64: the same sequence everywhere, unlike the standard distributions.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  double Uniform(double lo, double hi) { return lo + (hi - lo) * double(Next() >> 11) * 0x1.0p-53; }
-  int Integer(int lo, int hi) { return lo + int(Next() % std::uint64_t(hi - lo + 1)); }
-
- private:
-  std::uint64_t state_;
 };
 
 // Signed distance to a rounded rectangle whose corners may differ: top-left, top-right,

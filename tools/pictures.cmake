@@ -6,6 +6,7 @@ if(NOT VORLUNE_WINDOWS)
 
   add_executable(make-pictures ${CMAKE_CURRENT_LIST_DIR}/make_pictures.cpp)
   target_link_libraries(make-pictures PRIVATE vorlune::png)
+  target_include_directories(make-pictures PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_options(make-pictures PRIVATE ${VORLUNE_WARNINGS})
 
   add_custom_target(pictures COMMAND make-pictures ${_pictures_dir}
